@@ -1,0 +1,35 @@
+#pragma once
+// What every velmorctl command shares: the device link and the way failures leave the program.
+
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+#include "device/device_link.h"
+
+namespace cli {
+
+// Exit codes.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitDevice = 1;  // device absent or a failed exchange
+inline constexpr int kExitUsage = 2;   // bad usage or bad input
+
+// Thrown by a command; main prints "velmorctl: <message>" on stderr and exits with `code`.
+struct Failure : std::runtime_error {
+  Failure(int exitCode, const std::string& message)
+      : std::runtime_error(message), code(exitCode) {}
+  int code;
+};
+
+class CliContext {
+ public:
+  // The link to the device of this machine, made on first use with the path already set.
+  CDeviceLink& Link();
+  // Throws kExitDevice with "device not present (<path>)" unless the device object opens.
+  void RequirePresent();
+
+ private:
+  std::unique_ptr<CDeviceLink> m_link;
+};
+
+}  // namespace cli
