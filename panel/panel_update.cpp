@@ -1,0 +1,34 @@
+// The panel's side of a firmware update: starting the worker and showing what it reports.
+
+#include <QLabel>
+#include <QProgressBar>
+#include <QThread>
+
+#include "panel/property_velmor.h"
+
+void CPropertyVELMOR::StartUpdate() {
+  QThread* worker = m_createUpdateWorker ? m_createUpdateWorker(*this) : nullptr;
+  if (!worker) return;
+  m_pUpdateThread = worker;
+  ControlAs<QProgressBar>(IDC_PROGRESS)->setValue(0);
+  UpdateControlStates(false);
+  worker->start();
+}
+
+void CPropertyVELMOR::OnUpdateStart() {}
+
+void CPropertyVELMOR::OnUpdateStatus(unsigned percent, const QString& text) {
+  ControlAs<QProgressBar>(IDC_PROGRESS)->setValue(static_cast<int>(std::min(percent, 100u)));
+  m_appVersion = text;
+  UpdateData(false);
+}
+
+void CPropertyVELMOR::OnUpdateEnd(bool success) {
+  m_pUpdateThread = nullptr;
+  m_sound.Play();
+  if (success) {
+    ShowVersions();
+    UpdateData(false);
+  }
+  UpdateControlStates(true);
+}

@@ -1,0 +1,239 @@
+#include "panel/property_velmor.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
+
+#include "device/device_path.h"
+#include "panel/control_table.h"
+#include "panel/dialog_units.h"
+#include "panel/slider_rule.h"
+
+namespace {
+
+const panel::SliderRange kGainRange{-120, 129, 10};
+const panel::SliderRange kTimeConstantRange{0, 16432, 50};
+const panel::SliderRange kCorrectionRange{-500, 509, 10};
+
+constexpr int kTimeConstantSliders[] = {IDC_T1, IDC_T2, IDC_T3, IDC_T4};
+
+const panel::SliderRange& RangeOf(int id) {
+  if (id == IDC_GAIN) return kGainRange;
+  for (int t : kTimeConstantSliders) {
+    if (t == id) return kTimeConstantRange;
+  }
+  return kCorrectionRange;
+}
+
+}  // namespace
+
+const std::array<CPropertyVELMOR::SpeedControls, 3> CPropertyVELMOR::kSpeeds = {{
+    {33, SettingsImage::Speed::k33, IDC_SPEED33, IDC_LOCK33, IDC_ABS33, IDC_REL33},
+    {45, SettingsImage::Speed::k45, IDC_SPEED45, IDC_LOCK45, IDC_ABS45, IDC_REL45},
+    {78, SettingsImage::Speed::k78, IDC_SPEED78, IDC_LOCK78, IDC_ABS78, IDC_REL78},
+}};
+
+CPropertyVELMOR::CPropertyVELMOR(CDeviceLink& link, Timing& timing, QWidget* parent)
+    : QDialog(parent),
+      m_link(link),
+      m_timing(timing),
+      m_transfer(link, timing, m_image,
+                 settings::TransferHooks{
+                     [this] { FillControls(); },
+                     [this] { return m_currentCurve; },
+                     [this] { GatherControls(); },
+                     [this] { return AskInitSystemData(); },
+                     [this] { return m_today ? m_today() : settings::TodayLocal(); },
+                 }) {
+  const DialogUnits units(DialogUnits::DialogFont());
+  m_controls = panel::BuildControls(this, units);
+  setFixedSize(units.X(panel::kPanelWidth), units.Y(panel::kPanelHeight));
+  setWindowTitle(QStringLiteral("VELMOR Control"));
+  setMouseTracking(true);
+
+  m_statusTimer.setObjectName(QStringLiteral("STATUS_TIMER"));
+  m_voltageTimer.setObjectName(QStringLiteral("VOLTAGE_TIMER"));
+  m_statusTimer.setInterval(1000);
+  connect(&m_statusTimer, &QTimer::timeout, this, [this] { OnTimer(STATUS_TIMER); });
+  connect(&m_voltageTimer, &QTimer::timeout, this, [this] { OnTimer(VOLTAGE_TIMER); });
+  connect(&m_deviceWatcher, &QFileSystemWatcher::directoryChanged, this,
+          [this] { OnDeviceChange(); });
+
+  // The serial number takes the whole 32-bit range; the date picker the years a byte can hold.
+  ControlAs<QLineEdit>(IDC_SERIAL)->setMaxLength(10);
+  ControlAs<QDateEdit>(IDC_DELIVERY)->setDateRange(QDate(2000, 1, 1), QDate(2255, 12, 31));
+  ControlAs<QComboBox>(IDC_EQ_TYPE)->lineEdit()->setMaxLength(int{EqCurve::kMaxNameLength});
+  ControlAs<QComboBox>(IDC_MOTOR_VOLTAGE)->lineEdit()->installEventFilter(this);
+  // Enter in a field must never press a button such as "&Software Update".
+  for (QPushButton* button : findChildren<QPushButton*>()) button->setAutoDefault(false);
+
+  ConnectSignals();
+}
+
+CPropertyVELMOR::~CPropertyVELMOR() = default;
+
+void CPropertyVELMOR::ConnectSignals() {
+  for (auto it = m_controls.cbegin(); it != m_controls.cend(); ++it) {
+    if (auto* bar = qobject_cast<QScrollBar*>(it.value())) {
+      const int id = it.key();
+      connect(bar, &QAbstractSlider::actionTriggered, this,
+              [this, id](int action) { OnScroll(id, action); });
+    }
+  }
+  auto* rate = ControlAs<QComboBox>(IDC_OUTPUT_RATE);
+  connect(rate, &QComboBox::activated, this, &CPropertyVELMOR::OnOutputRateChosen);
+  auto* polarity = ControlAs<QComboBox>(IDC_POLARITY);
+  connect(polarity, &QComboBox::activated, this, &CPropertyVELMOR::OnPolarityChosen);
+  auto* eqType = ControlAs<QComboBox>(IDC_EQ_TYPE);
+  connect(eqType, &QComboBox::activated, this, &CPropertyVELMOR::OnCurveChosen);
+  connect(eqType->lineEdit(), &QLineEdit::textEdited, this, &CPropertyVELMOR::OnCurveNameEdited);
+  auto* ramp = ControlAs<QComboBox>(IDC_RAMP_SPEED);
+  connect(ramp, &QComboBox::activated, this, &CPropertyVELMOR::OnRampChosen);
+  auto* voltage = ControlAs<QComboBox>(IDC_MOTOR_VOLTAGE);
+  connect(voltage->lineEdit(), &QLineEdit::textEdited, this, &CPropertyVELMOR::OnVoltageEdited);
+  connect(voltage, &QComboBox::activated, this, &CPropertyVELMOR::OnVoltageChosen);
+  for (int which = 0; which < 3; ++which) {
+    connect(ControlAs<QCheckBox>(kSpeeds[which].check), &QCheckBox::clicked, this,
+            [this, which] { OnSpeedClicked(which); });
+    connect(ControlAs<QCheckBox>(kSpeeds[which].lock), &QCheckBox::clicked, this,
+            [this, which] { OnLockClicked(which); });
+  }
+  connect(ControlAs<QCheckBox>(IDC_AUTOSCALE), &QCheckBox::clicked, this,
+          &CPropertyVELMOR::RedrawPlot);
+  connect(ControlAs<QPushButton>(IDC_SOFTWARE_UPDATE), &QPushButton::clicked, this,
+          &CPropertyVELMOR::StartUpdate);
+  connect(ControlAs<QPushButton>(IDC_HARDWARE_TEST), &QPushButton::clicked, this,
+          &CPropertyVELMOR::OnHardwareTest);
+  connect(ControlAs<QPushButton>(IDC_DEFAULT_SETTINGS), &QPushButton::clicked, this,
+          &CPropertyVELMOR::OnDefaultSettings);
+  connect(ControlAs<QPushButton>(IDC_READ_SETTINGS), &QPushButton::clicked, this,
+          &CPropertyVELMOR::OnReadSettings);
+  connect(ControlAs<QPushButton>(IDC_WRITE_SETTINGS), &QPushButton::clicked, this,
+          &CPropertyVELMOR::OnWriteSettings);
+}
+
+void CPropertyVELMOR::SetFonts() {
+  QFont controlFont(QStringLiteral("MS Sans Serif"));
+  controlFont.setPixelSize(8);
+  controlFont.setWeight(QFont::Normal);
+  for (QWidget* control : m_controls) control->setFont(controlFont);
+  for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+    child->setFont(controlFont);
+  }
+  QFont gainFont(QStringLiteral("Century Gothic"));
+  gainFont.setPixelSize(20);
+  gainFont.setWeight(QFont::Bold);
+  Control(IDC_GAIN_LABEL)->setFont(gainFont);
+}
+
+bool CPropertyVELMOR::OnInitDialog() {
+  if (m_initialised) return true;
+  m_initialised = true;
+
+  SetFonts();
+  if (const QScreen* screen = this->screen()) {
+    move(screen->availableGeometry().center() - rect().center());
+  }
+  auto* plot = ControlAs<QLabel>(IDC_PLOT);
+  m_plotBitmap = QPixmap(plot->contentsRect().size());
+  m_plotBitmap.fill(Qt::white);
+  plot->setPixmap(m_plotBitmap);
+
+  panel::SetSliderRange(*ControlAs<QScrollBar>(IDC_GAIN), kGainRange);
+  for (int id : kTimeConstantSliders) {
+    panel::SetSliderRange(*ControlAs<QScrollBar>(id), kTimeConstantRange);
+  }
+  for (const SpeedControls& s : kSpeeds) {
+    panel::SetSliderRange(*ControlAs<QScrollBar>(s.absolute), kCorrectionRange);
+    panel::SetSliderRange(*ControlAs<QScrollBar>(s.relative), kCorrectionRange);
+  }
+  auto* rate = ControlAs<QComboBox>(IDC_OUTPUT_RATE);
+  for (int i = 0; i < rate->count(); ++i) rate->setItemData(i, i + 1);
+
+  m_image.SetPanelDefaults();
+  SelectCurve(static_cast<int>(m_image.PresetIndex()));
+
+  m_statusTimer.start();
+  device::EnsureDeviceFolder();
+  const QString folder = QString::fromStdString(device::DeviceFolder());
+  if (!folder.isEmpty()) m_deviceWatcher.addPath(folder);
+
+  Connect();
+  UpdateControlStates(true);
+  raise();
+
+  // The only tool tip of the panel, over the 33 absolute correction and its lock box.
+  const QString tip = QStringLiteral("absolute correction for 33 turns");
+  Control(IDC_ABS33)->setToolTip(tip);
+  Control(IDC_LOCK33)->setToolTip(tip);
+  return true;
+}
+
+void CPropertyVELMOR::showEvent(QShowEvent* event) {
+  OnInitDialog();
+  QDialog::showEvent(event);
+}
+
+void CPropertyVELMOR::closeEvent(QCloseEvent* event) {
+  // The worker posts to this panel until it ends, so the panel stays while it runs.
+  if (UpdateRunning()) {
+    event->ignore();
+    return;
+  }
+  QDialog::closeEvent(event);
+}
+
+void CPropertyVELMOR::reject() {
+  if (UpdateRunning()) return;
+  QDialog::reject();
+}
+
+bool CPropertyVELMOR::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::FocusOut &&
+      watched == ControlAs<QComboBox>(IDC_MOTOR_VOLTAGE)->lineEdit()) {
+    ShowVoltage(ParseVoltage());
+  }
+  return QDialog::eventFilter(watched, event);
+}
+
+int CPropertyVELMOR::Position(int id) const {
+  // During a scroll action the new position is in sliderPosition; value() follows after.
+  return ControlAs<QScrollBar>(id)->sliderPosition();
+}
+
+void CPropertyVELMOR::SetPosition(int id, int position) {
+  ControlAs<QScrollBar>(id)->setValue(position);
+}
+
+void CPropertyVELMOR::OnScroll(int id, int action) {
+  auto* bar = ControlAs<QScrollBar>(id);
+  const int position =
+      panel::ApplySliderRule(static_cast<QAbstractSlider::SliderAction>(action), RangeOf(id),
+                             bar->value(), bar->sliderPosition());
+  bar->setSliderPosition(position);
+  UpdateData(true);
+
+  if (id == IDC_GAIN) {
+    m_image.SetPhonoGain(static_cast<std::int8_t>(position));
+    ShowGain();
+    return;
+  }
+  for (int which = 0; which < 4; ++which) {
+    if (kTimeConstantSliders[which] == id) {
+      OnTimeConstantScroll(which, position);
+      return;
+    }
+  }
+  for (int which = 0; which < 3; ++which) {
+    if (kSpeeds[which].absolute == id || kSpeeds[which].relative == id) {
+      OnCorrectionScroll(which);
+      return;
+    }
+  }
+}

@@ -1,0 +1,182 @@
+#pragma once
+// The control panel: the tool's one window. Its behaviour is split by concern over
+// property_velmor.cpp (construction, initialisation, routing), panel_settings.cpp,
+// panel_equalization.cpp, panel_motor.cpp, panel_connection.cpp and panel_update.cpp.
+
+#include <QDate>
+#include <QDialog>
+#include <QFileSystemWatcher>
+#include <QHash>
+#include <QPixmap>
+#include <QTimer>
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "device/device_link.h"
+#include "device/timing.h"
+#include "device/wire.h"
+#include "panel/asterisk_sound.h"
+#include "panel/control_ids.h"
+#include "settings/settings_image.h"
+#include "settings/settings_transfer.h"
+
+class QThread;
+
+namespace panel {
+
+// The application version the tool carries for "&Software Update"; absent when it carries none.
+struct EmbeddedVersion {
+  unsigned major = 0;
+  unsigned minor = 0;
+  unsigned day = 0;
+  unsigned month = 0;
+  unsigned year = 0;  // full year, as stored
+};
+
+}  // namespace panel
+
+class CPropertyVELMOR : public QDialog {
+  Q_OBJECT
+
+ public:
+  CPropertyVELMOR(CDeviceLink& link, Timing& timing, QWidget* parent = nullptr);
+  ~CPropertyVELMOR() override;
+
+  // Mode flags, 0 or 1, set by start-up before the panel is first shown.
+  std::int32_t m_bService = 0;
+  std::int32_t m_bAdvanced = 0;
+
+  // What the panel asks of its surroundings. Start-up leaves the defaults; tests replace them.
+  // "Initialize system data, too?": true for yes. Default: a question box.
+  std::function<bool()> m_askInitSystemData;
+  // Today's local date for fresh system data. Default: the system's.
+  std::function<settings::LocalDate()> m_today;
+  // The embedded application's version, for the suffix of the version line.
+  std::function<std::optional<panel::EmbeddedVersion>()> m_embeddedVersion;
+  // Creates the update worker, suspended; null when it cannot be created.
+  std::function<QThread*(CPropertyVELMOR&)> m_createUpdateWorker;
+  // Runs the hardware test window modally.
+  std::function<void(CPropertyVELMOR&)> m_runHardwareTest;
+
+  QWidget* Control(int id) const { return m_controls.value(id, nullptr); }
+  template <class T>
+  T* ControlAs(int id) const {
+    return qobject_cast<T*>(Control(id));
+  }
+
+  SettingsImage& Image() { return m_image; }
+  const DeviceIdentity& Identity() const { return m_identity; }
+  const EqCurve& CurrentCurve() const { return m_currentCurve; }
+  int SelectedCurve() const { return m_selectedCurve; }
+  bool UpdateRunning() const { return m_pUpdateThread != nullptr; }
+
+  // Initialisation, once, before the panel is first shown (showEvent runs it if nobody did).
+  bool OnInitDialog();
+
+  // Settings, bound fields and the buttons (panel_settings.cpp).
+  void UpdateData(bool saveAndValidate);
+  void FillControls();
+  void GatherControls();
+  void ShowGain();
+  void ShowDeliveryDate();
+  void ReadSettings();
+  void WriteSettings();
+  void RestoreDefaults();
+  void OnReadSettings();
+  void OnWriteSettings();
+  void OnDefaultSettings();
+
+  // Equalization (panel_equalization.cpp).
+  void SelectCurve(int index);
+  void ShowCurve();
+  void RedrawPlot();
+
+  // Motor and speed (panel_motor.cpp).
+  unsigned ParseVoltage() const;
+  void ShowVoltage(unsigned voltage);
+  void RefreshSpeedLabels();
+
+  // Connection and status (panel_connection.cpp).
+  bool Connect();
+  void UpdateControlStates(bool enabled);
+  void ShowVersions();
+  void ShowHardwareStatus();
+  void OnTimer(int id);
+  void OnDeviceChange();
+  void OnHardwareTest();
+
+  // Update control (panel_update.cpp).
+  void StartUpdate();
+
+ public slots:
+  void OnUpdateStart();
+  void OnUpdateStatus(unsigned percent, const QString& text);
+  void OnUpdateEnd(bool success);
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void reject() override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  // The three speeds and their controls, in the order 33, 45, 78.
+  struct SpeedControls {
+    std::uint16_t speed;
+    SettingsImage::Speed field;
+    int check, lock, absolute, relative;
+  };
+  static const std::array<SpeedControls, 3> kSpeeds;
+
+  void ConnectSignals();
+  void SetFonts();
+  void OnScroll(int id, int action);
+  int Position(int id) const;
+  void SetPosition(int id, int position);
+
+  void OnOutputRateChosen(int index);
+  void OnPolarityChosen(int index);
+  void OnCurveChosen(int index);
+  void OnCurveNameEdited(const QString& text);
+  void OnTimeConstantScroll(int which, int position);
+  void OnRampChosen(int index);
+  void OnVoltageEdited();
+  void OnVoltageChosen();
+  void OnSpeedClicked(int which);
+  void OnLockClicked(int which);
+  void OnCorrectionScroll(int which);
+  void FillSpeedControls();
+  bool AskInitSystemData();
+
+  CDeviceLink& m_link;
+  Timing& m_timing;
+  QHash<int, QWidget*> m_controls;  // every control with an id, by id
+
+  SettingsImage m_image;     // the model every control shows
+  DeviceIdentity m_identity;  // of the last successful Connect
+  EqCurve m_currentCurve;     // working copy of the selected slot
+  int m_selectedCurve = 0;    // 0..7
+  settings::SettingsTransfer m_transfer;
+
+  // Bound fields: members exchanged with their controls by UpdateData.
+  QString m_serialText;                  // 1005
+  QString m_appVersion;                  // 1011
+  QString m_bootVersion;                 // 1012
+  std::array<QString, 4> m_curveLabels;  // 1038, 1039, 1041, 1043
+  int m_motorUnitIndex = 0;              // 1031
+  std::array<bool, 3> m_speedChecked{};  // 1048, 1049, 1050
+
+  QDate m_shownDeliveryDate;  // what the last fill put into the picker
+  QPixmap m_plotBitmap;       // the response plot, painted whole and shown by 1018
+
+  QTimer m_statusTimer;   // STATUS_TIMER, 1000 ms
+  QTimer m_voltageTimer;  // VOLTAGE_TIMER, pending motor voltage
+  QFileSystemWatcher m_deviceWatcher;
+  panel::AsteriskSound m_sound;
+
+  QThread* m_pUpdateThread = nullptr;  // the running update worker; only tested for null
+  bool m_initialised = false;
+};

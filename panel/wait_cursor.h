@@ -1,0 +1,16 @@
+#pragma once
+// The wait cursor for as long as the guard lives.
+
+#include <QGuiApplication>
+
+namespace panel {
+
+class WaitCursor {
+ public:
+  WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+  ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
+  WaitCursor(const WaitCursor&) = delete;
+  WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+}  // namespace panel
