@@ -50,7 +50,10 @@ CPropertyVELMOR::CPropertyVELMOR(CDeviceLink& link, Timing& timing, QWidget* par
                      [this] { GatherControls(); },
                      [this] { return AskInitSystemData(); },
                      [this] { return m_today ? m_today() : settings::TodayLocal(); },
-                 }) {
+                 }),
+      m_statusTimer(this),
+      m_voltageTimer(this),
+      m_deviceWatcher(this) {
   const DialogUnits units(DialogUnits::DialogFont());
   m_controls = panel::BuildControls(this, units);
   setFixedSize(units.X(panel::kPanelWidth), units.Y(panel::kPanelHeight));
@@ -122,7 +125,6 @@ void CPropertyVELMOR::SetFonts() {
   QFont controlFont(QStringLiteral("MS Sans Serif"));
   controlFont.setPixelSize(8);
   controlFont.setWeight(QFont::Normal);
-  for (QWidget* control : m_controls) control->setFont(controlFont);
   for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
     child->setFont(controlFont);
   }

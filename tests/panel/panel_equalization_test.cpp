@@ -1,0 +1,125 @@
+// The equalization controls against a scripted device.
+
+#include <QTest>
+
+#include "panel/control_ids.h"
+#include "tests/panel/panel_rig.h"
+#include "tests/panel/panel_test_main.h"
+
+namespace {
+
+constexpr int kLabels[] = {IDC_T1_LABEL, IDC_T2_LABEL, IDC_T3_LABEL, IDC_T4_LABEL};
+
+EqualizationPayload LastEqualization(const FakeVelmor& fake) {
+  const auto frames = FramesOf(fake, CMD_SET_EQUALIZATION);
+  if (frames.empty()) return {};
+  return EqualizationPayload::Decode(frames.back().Data().data());
+}
+
+}  // namespace
+
+class PanelEqualizationTest : public QObject {
+  Q_OBJECT
+  QTemporaryDir m_folder;
+
+ private slots:
+  void initTestCase() { PreparePanelTests(m_folder); }
+
+  void presetsAtStartWithoutDevice() {
+    PanelRig rig;
+    rig.fake.device.SetPlugged(false);
+    rig.Open();
+    auto* combo = rig.Get<QComboBox>(IDC_EQ_TYPE);
+    const QStringList expected{"RIAA (IEC)", "RIAA", "TELDEC", "AES", "Columbia LP M33",
+                               "NAB", "NARTB", "London M33&M45"};
+    QStringList names;
+    for (int i = 0; i < combo->count(); ++i) names << combo->itemText(i);
+    QCOMPARE(names, expected);
+    QCOMPARE(combo->currentIndex(), 0);
+    QCOMPARE(rig.Text(IDC_T1_LABEL), QStringLiteral("3180usec/50.0Hz"));
+    QCOMPARE(rig.Text(IDC_T2_LABEL), QStringLiteral("318usec/500.5Hz"));
+    QCOMPARE(rig.Text(IDC_T3_LABEL), QStringLiteral("75usec/2122.1Hz"));
+    QCOMPARE(rig.Text(IDC_T4_LABEL), QStringLiteral("7950usec/20.0Hz"));
+  }
+
+  void choosingAesShowsAndSendsIt() {
+    PanelRig rig;
+    rig.Open();
+    rig.fake.device.ClearFrames();
+    rig.Choose(IDC_EQ_TYPE, 3);
+    QCOMPARE(rig.Text(kLabels[0]), QStringLiteral("disabled"));
+    QCOMPARE(rig.Text(kLabels[1]), QStringLiteral("398usec/399.9Hz"));
+    QCOMPARE(rig.Text(kLabels[2]), QStringLiteral("64usec/2486.8Hz"));
+    QCOMPARE(rig.Text(kLabels[3]), QStringLiteral("disabled"));
+    const auto frames = FramesOf(rig.fake, CMD_SET_EQUALIZATION);
+    QCOMPARE(frames.size(), std::size_t{1});
+    const std::vector<std::uint8_t> expected{0x00, 0x01, 0, 0, 0x8E, 0x01, 64, 0, 0, 0};
+    QCOMPARE(frames[0].Data(), expected);
+  }
+
+  void sliderEditStaysInItsSlot() {
+    PanelRig rig;
+    rig.Open();
+    rig.Choose(IDC_EQ_TYPE, 1);
+    rig.Get<QScrollBar>(IDC_T3)->setSliderPosition(76);  // thumb dragged
+    QCOMPARE(rig.panel->CurrentCurve().T(2), std::uint16_t{76});
+    const EqualizationPayload sent = LastEqualization(rig.fake);
+    QCOMPARE(sent.t[2], std::uint16_t{76});
+    QVERIFY(!sent.preset);
+    rig.Choose(IDC_EQ_TYPE, 2);
+    QCOMPARE(rig.Text(IDC_T3_LABEL), QStringLiteral("50usec/3183.1Hz"));
+    rig.Choose(IDC_EQ_TYPE, 1);
+    QCOMPARE(rig.Get<QScrollBar>(IDC_T3)->value(), 76);
+    QCOMPARE(rig.Text(IDC_T3_LABEL), QStringLiteral("76usec/2094.1Hz"));
+  }
+
+  void rightEndIsTheHighestPosition() {
+    PanelRig rig;
+    rig.Open();
+    rig.Scroll(IDC_T2, QAbstractSlider::SliderToMaximum);
+    QCOMPARE(rig.Get<QScrollBar>(IDC_T2)->value(), 16383);
+    QCOMPARE(rig.Text(IDC_T2_LABEL), QStringLiteral("16383usec/9.7Hz"));
+    QCOMPARE(LastEqualization(rig.fake).t[1], std::uint16_t{16383});
+  }
+
+  void renameInPlaceSendsNothing() {
+    PanelRig rig;
+    rig.Open();
+    rig.Choose(IDC_EQ_TYPE, 2);
+    rig.fake.device.ClearFrames();
+    auto* combo = rig.Get<QComboBox>(IDC_EQ_TYPE);
+    rig.Type(combo->lineEdit(), QStringLiteral("My own curve with a long name"));
+    QVERIFY(rig.fake.device.Frames().empty());
+    QCOMPARE(combo->itemText(2), QStringLiteral("My own curve wi"));
+    QCOMPARE(combo->itemText(1), QStringLiteral("RIAA"));
+    QCOMPARE(combo->itemText(3), QStringLiteral("AES"));
+    QCOMPARE(combo->count(), 8);
+    QCOMPARE(QString::fromStdString(rig.panel->CurrentCurve().Name()),
+             QStringLiteral("My own curve wi"));
+    // The slot takes the name when another curve is chosen.
+    rig.Choose(IDC_EQ_TYPE, 0);
+    QCOMPARE(QString::fromStdString(rig.panel->Image().Curve(2).Name()),
+             QStringLiteral("My own curve wi"));
+  }
+
+  void valueBeyondTheSliderStaysUntilMoved() {
+    PanelRig rig;
+    SettingsImage image;
+    image.SetPanelDefaults();
+    EqCurve curve = image.Curve(0);
+    curve.SetT(1, 20000);
+    image.SetCurve(0, curve);
+    rig.fake.stored = image.Bytes();
+    rig.Open();
+    QCOMPARE(rig.Text(IDC_T2_LABEL), QStringLiteral("20000usec/8.0Hz"));
+    QCOMPARE(rig.Get<QScrollBar>(IDC_T2)->value(), 16383);
+    QCOMPARE(LastEqualization(rig.fake).t[1], std::uint16_t{20000});
+    rig.Scroll(IDC_T1, QAbstractSlider::SliderSingleStepAdd);
+    QCOMPARE(rig.panel->CurrentCurve().T(1), std::uint16_t{20000});
+    rig.Scroll(IDC_T2, QAbstractSlider::SliderSingleStepSub);
+    QCOMPARE(rig.panel->CurrentCurve().T(1), std::uint16_t{16382});
+  }
+};
+
+QTEST_MAIN(PanelEqualizationTest)
+#include "panel_equalization_test.moc"
