@@ -1,0 +1,204 @@
+// Connecting, the control states of every device state and mode, the version and hardware
+// status lines, the status poll and device-change notices.
+
+#include <QProgressBar>
+#include <QTest>
+#include <QThread>
+
+#include "panel/control_ids.h"
+#include "tests/panel/panel_rig.h"
+#include "tests/panel/panel_test_main.h"
+
+namespace {
+
+struct States {
+  bool settingsShown, buttonsOn, updateOn, systemOn, autoMuteOn, hardwareTestShown;
+};
+
+States Observe(const PanelRig& rig) {
+  return {rig.Get<QWidget>(IDC_GAIN)->isVisibleTo(rig.panel.get()),
+          rig.Get<QWidget>(IDC_READ_SETTINGS)->isEnabled(),
+          rig.Get<QWidget>(IDC_SOFTWARE_UPDATE)->isEnabled(),
+          rig.Get<QWidget>(IDC_SERIAL)->isEnabled(),
+          rig.Get<QWidget>(IDC_AUTOMUTE)->isEnabled(),
+          rig.Get<QWidget>(IDC_HARDWARE_TEST)->isVisibleTo(rig.panel.get())};
+}
+
+bool operator==(const States& a, const States& b) {
+  return a.settingsShown == b.settingsShown && a.buttonsOn == b.buttonsOn &&
+         a.updateOn == b.updateOn && a.systemOn == b.systemOn && a.autoMuteOn == b.autoMuteOn &&
+         a.hardwareTestShown == b.hardwareTestShown;
+}
+
+char* toString(const States& s) {
+  return qstrdup(QStringLiteral("shown %1 buttons %2 update %3 system %4 automute %5 test %6")
+                     .arg(s.settingsShown).arg(s.buttonsOn).arg(s.updateOn).arg(s.systemOn)
+                     .arg(s.autoMuteOn).arg(s.hardwareTestShown)
+                     .toLatin1()
+                     .constData());
+}
+
+// A worker that does nothing until it is told to end.
+class IdleWorker : public QThread {
+ protected:
+  void run() override {}
+};
+
+}  // namespace
+
+class PanelConnectionTest : public QObject {
+  Q_OBJECT
+  QTemporaryDir m_folder;
+
+ private slots:
+  void initTestCase() { PreparePanelTests(m_folder); }
+
+  void stateTable_data() {
+    QTest::addColumn<QString>("device");
+    QTest::addColumn<int>("mode");  // 0 normal, 1 advanced, 2 service
+    QTest::addColumn<bool>("shown");
+    QTest::addColumn<bool>("buttons");
+    QTest::addColumn<bool>("update");
+    QTest::addColumn<bool>("system");
+    QTest::addColumn<bool>("automute");
+    QTest::addColumn<bool>("test");
+    for (int mode = 0; mode < 3; ++mode) {
+      const QByteArray m = QByteArray::number(mode);
+      QTest::newRow("absent " + m) << "absent" << mode << true << false << false << false << false
+                                   << false;
+      QTest::newRow("loader " + m) << "loader" << mode << false << false << true << false << false
+                                   << false;
+      QTest::newRow("app mode 1 " + m) << "mode1" << mode << true << true << true << false
+                                       << false << false;
+    }
+    QTest::newRow("app normal") << "app" << 0 << true << true << true << false << false << false;
+    QTest::newRow("app advanced") << "app" << 1 << true << true << true << false << true << false;
+    QTest::newRow("app service") << "app" << 2 << true << true << true << true << true << true;
+  }
+  void stateTable() {
+    QFETCH(QString, device);
+    QFETCH(int, mode);
+    QFETCH(bool, shown);
+    QFETCH(bool, buttons);
+    QFETCH(bool, update);
+    QFETCH(bool, system);
+    QFETCH(bool, automute);
+    QFETCH(bool, test);
+    PanelRig rig;
+    if (device == QLatin1String("absent")) rig.fake.device.SetPlugged(false);
+    if (device == QLatin1String("loader")) {
+      rig.fake.identity.SetApplication({});
+      rig.fake.identity.SetImageLength(0);
+    }
+    if (device == QLatin1String("mode1")) rig.fake.identity.SetDeviceMode(1);
+    rig.Open(mode == 2, mode == 1);
+    QCOMPARE(Observe(rig), (States{shown, buttons, update, system, automute, test}));
+  }
+
+  void updateRunningKeepsEverythingOff() {
+    PanelRig rig;
+    rig.Open(true);
+    auto* worker = new IdleWorker;
+    rig.panel->m_createUpdateWorker = [worker](CPropertyVELMOR&) { return worker; };
+    rig.Click(IDC_SOFTWARE_UPDATE);
+    QVERIFY(rig.panel->UpdateRunning());
+    QVERIFY(rig.Get<QProgressBar>(IDC_PROGRESS)->isVisibleTo(rig.panel.get()));
+    QCOMPARE(Observe(rig), (States{true, false, false, false, false, false}));
+    rig.panel->OnDeviceChange();
+    QVERIFY(!Observe(rig).buttonsOn);
+    QVERIFY(!Observe(rig).updateOn);
+    // The panel stays open while the worker may still post to it.
+    rig.panel->close();
+    QVERIFY(rig.panel->isVisible());
+    worker->wait();
+    delete worker;
+  }
+
+  void versionLines() {
+    PanelRig rig;
+    rig.Open();
+    QCOMPARE(rig.Text(IDC_APP_VERSION), QStringLiteral("App.:V1.012, 01.02.2006"));
+    QCOMPARE(rig.Text(IDC_BOOT_VERSION), QStringLiteral("Boot: V1.002, 10.01.2006"));
+
+    rig.panel->m_embeddedVersion = [] { return panel::EmbeddedVersion{1, 13, 5, 3, 2006}; };
+    rig.panel->OnReadSettings();
+    QCOMPARE(rig.Text(IDC_APP_VERSION),
+             QStringLiteral("App.:V1.012, 01.02.2006 (***V1.013, 05.03.2006***)"));
+
+    rig.fake.identity.SetApplication({kApplicationMarker, 5, 3, 6, 1, 13});
+    rig.panel->OnDeviceChange();
+    QCOMPARE(rig.Text(IDC_APP_VERSION), QStringLiteral("App.:V1.013, 05.03.2006"));
+  }
+
+  void bootLoaderOnly() {
+    PanelRig rig;
+    rig.fake.identity.SetApplication({});
+    rig.fake.identity.SetHardwareFlags(0);
+    rig.Open();
+    QVERIFY(!rig.Get<QWidget>(IDC_EQ_TYPE)->isVisibleTo(rig.panel.get()));
+    QVERIFY(!rig.Get<QWidget>(IDC_SETTINGS_FRAME)->isVisibleTo(rig.panel.get()));
+    QVERIFY(rig.Get<QWidget>(IDC_SOFTWARE_UPDATE)->isEnabled());
+    QCOMPARE(rig.Text(IDC_APP_VERSION), QString());
+    QCOMPARE(rig.Text(IDC_BOOT_VERSION), QStringLiteral("Boot: V1.002, 10.01.2006"));
+    for (int id : {IDC_DSP_STATUS, IDC_FPGA_STATUS, IDC_TRANSMITTER_STATUS, IDC_EEPROM_STATUS}) {
+      QVERIFY(!rig.Get<QWidget>(id)->isVisibleTo(rig.panel.get()));
+    }
+  }
+
+  void hardwareStatusLines() {
+    PanelRig rig;
+    rig.Open();
+    const int lines[] = {IDC_DSP_STATUS, IDC_FPGA_STATUS, IDC_TRANSMITTER_STATUS,
+                         IDC_EEPROM_STATUS};
+    for (int id : lines) QVERIFY(!rig.Get<QWidget>(id)->isVisibleTo(rig.panel.get()));
+    rig.fake.identity.SetHardwareFlags(0x00);
+    rig.panel->OnDeviceChange();
+    for (int id : lines) QVERIFY(rig.Get<QWidget>(id)->isVisibleTo(rig.panel.get()));
+    rig.fake.identity.SetHardwareFlags(FLAG_DSP | FLAG_EEPROM);
+    rig.panel->OnDeviceChange();
+    QVERIFY(!rig.Get<QWidget>(IDC_DSP_STATUS)->isVisibleTo(rig.panel.get()));
+    QVERIFY(rig.Get<QWidget>(IDC_FPGA_STATUS)->isVisibleTo(rig.panel.get()));
+    QVERIFY(rig.Get<QWidget>(IDC_TRANSMITTER_STATUS)->isVisibleTo(rig.panel.get()));
+    QVERIFY(!rig.Get<QWidget>(IDC_EEPROM_STATUS)->isVisibleTo(rig.panel.get()));
+  }
+
+  void statusPoll() {
+    PanelRig rig;
+    rig.Open();
+    rig.fake.device.ClearFrames();
+    rig.fake.speedStatus = 0x0004;
+    rig.panel->OnTimer(STATUS_TIMER);
+    QVERIFY(FramesOf(rig.fake, CMD_READ_SETTINGS).empty());
+    QVERIFY(!rig.Get<QCheckBox>(IDC_SPEED45)->isChecked());
+
+    rig.Get<QCheckBox>(IDC_SPEED33)->setChecked(true);
+    rig.fake.speedStatus = 0x0005;
+    rig.panel->OnTimer(STATUS_TIMER);
+    QCOMPARE(FramesOf(rig.fake, CMD_READ_SETTINGS).size(), std::size_t{10});
+    QVERIFY(rig.Get<QCheckBox>(IDC_SPEED45)->isChecked());
+    QVERIFY(!rig.Get<QCheckBox>(IDC_SPEED33)->isChecked());
+    QVERIFY(!rig.Get<QCheckBox>(IDC_SPEED78)->isChecked());
+  }
+
+  void unplugAndPlugBack() {
+    PanelRig rig;
+    rig.Open();
+    rig.fake.device.SetPlugged(false);
+    rig.panel->OnDeviceChange();
+    QCOMPARE(rig.Text(IDC_BOOT_VERSION), QStringLiteral("*** VELMOR not connected! ***"));
+    QVERIFY(!rig.Get<QWidget>(IDC_READ_SETTINGS)->isEnabled());
+    QCOMPARE(rig.panel->SelectedCurve(), 0);
+
+    SettingsImage image;
+    image.SetPanelDefaults();
+    image.SetPhonoGain(-35);
+    rig.fake.stored = image.Bytes();
+    rig.fake.device.SetPlugged(true);
+    rig.panel->OnDeviceChange();
+    QCOMPARE(rig.Text(IDC_GAIN_LABEL), QStringLiteral("Phono gain -3.5dB"));
+    QVERIFY(rig.Get<QWidget>(IDC_READ_SETTINGS)->isEnabled());
+  }
+};
+
+QTEST_MAIN(PanelConnectionTest)
+#include "panel_connection_test.moc"
