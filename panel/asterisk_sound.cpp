@@ -19,8 +19,8 @@ void AsteriskSound::Play() {
 #ifdef VELMOR_HAVE_CANBERRA
   if (!m_context && !m_contextFailed) m_contextFailed = ca_context_create(&m_context) != CA_SUCCESS;
   // ca_context_play returns at once; the sound plays on its own.
-  if (m_context && ca_context_play(m_context, 0, CA_PROP_EVENT_ID, "dialog-information",
-                                   nullptr) == CA_SUCCESS) {
+  if (m_context && ca_context_play(m_context, 0, CA_PROP_EVENT_ID, "dialog-information", nullptr) ==
+                       CA_SUCCESS) {
     return;
   }
 #endif

@@ -153,7 +153,9 @@ QWidget* Create(const ControlSpec& spec, QWidget* parent) {
 
 }  // namespace
 
-std::span<const ControlSpec> ControlTable() { return kControls; }
+std::span<const ControlSpec> ControlTable() {
+  return kControls;
+}
 
 QHash<int, QWidget*> BuildControls(QWidget* parent, const DialogUnits& units) {
   QHash<int, QWidget*> controls;

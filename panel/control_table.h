@@ -10,18 +10,18 @@
 #include "panel/dialog_units.h"
 
 enum class ControlKind {
-  Label,         // QLabel
-  Edit,          // QLineEdit
-  DatePicker,    // QDateEdit
-  List,          // QComboBox, not editable
-  DropDown,      // QComboBox with an editable field
-  Slider,        // horizontal QScrollBar
-  CheckBox,      // QCheckBox
-  PushButton,    // QPushButton
-  GroupFrame,    // QGroupBox without a title
-  Picture,       // bordered QLabel that shows a pixmap
-  EtchedLine,    // sunken horizontal QFrame
-  ProgressBar,   // QProgressBar 0..100, text hidden
+  Label,        // QLabel
+  Edit,         // QLineEdit
+  DatePicker,   // QDateEdit
+  List,         // QComboBox, not editable
+  DropDown,     // QComboBox with an editable field
+  Slider,       // horizontal QScrollBar
+  CheckBox,     // QCheckBox
+  PushButton,   // QPushButton
+  GroupFrame,   // QGroupBox without a title
+  Picture,      // bordered QLabel that shows a pixmap
+  EtchedLine,   // sunken horizontal QFrame
+  ProgressBar,  // QProgressBar 0..100, text hidden
 };
 
 // Style bits of a row.
@@ -34,7 +34,7 @@ enum ControlStyle : unsigned {
 };
 
 struct ControlSpec {
-  int id;            // ControlId, or IDC_STATIC
+  int id;  // ControlId, or IDC_STATIC
   ControlKind kind;
   const char* text;  // caption; for lists the entries, separated by '\n'
   int x, y, w, h;    // dialog units

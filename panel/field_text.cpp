@@ -5,7 +5,9 @@
 
 namespace panel {
 
-QString SerialText(std::uint32_t serial) { return QString::asprintf("%05u", serial); }
+QString SerialText(std::uint32_t serial) {
+  return QString::asprintf("%05u", serial);
+}
 
 std::uint32_t ParseSerialNumber(const QString& text) {
   qsizetype i = 0;
@@ -22,7 +24,9 @@ std::uint32_t ParseSerialNumber(const QString& text) {
   return negative ? 0 : static_cast<std::uint32_t>(value);
 }
 
-QString GainText(int gain) { return QString::asprintf("Phono gain %4.1fdB", gain * 0.1); }
+QString GainText(int gain) {
+  return QString::asprintf("Phono gain %4.1fdB", gain * 0.1);
+}
 
 unsigned ParseVoltageText(const QString& text) {
   qsizetype i = 0;

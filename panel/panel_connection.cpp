@@ -3,6 +3,7 @@
 // device-change notices.
 
 #include <QCheckBox>
+#include <QFileInfo>
 #include <QLabel>
 #include <QProgressBar>
 
@@ -15,15 +16,49 @@ namespace {
 
 // Everything the settings area consists of; hidden while only the boot loader runs.
 constexpr int kSettingsArea[] = {
-    IDC_GAIN,          IDC_T1,           IDC_T2,           IDC_T3,          IDC_T4,
-    IDC_ABS33,         IDC_ABS45,        IDC_ABS78,        IDC_REL33,       IDC_REL45,
-    IDC_REL78,         IDC_SPEED33,      IDC_SPEED45,      IDC_SPEED78,     IDC_AUTOSCALE,
-    IDC_LOCK33,        IDC_LOCK45,       IDC_LOCK78,       IDC_GAIN_LABEL,  IDC_PLOT,
-    IDC_OUTPUT_RATE,   IDC_MOTOR_VOLTAGE, IDC_POLARITY,    IDC_EQ_TYPE,     IDC_RAMP_SPEED,
-    IDC_T1_LABEL,      IDC_T2_LABEL,     IDC_T3_LABEL,     IDC_T4_LABEL,    IDC_POLARITY_CAPTION,
-    IDC_VOLTAGE_CAPTION, IDC_RATE_CAPTION, IDC_RAMP_CAPTION, IDC_EQ_CAPTION, IDC_T1_HEADING,
-    IDC_T2_HEADING,    IDC_T3_HEADING,   IDC_T4_HEADING,   IDC_T1_LINE,     IDC_T2_LINE,
-    IDC_T3_LINE,       IDC_T4_LINE,      IDC_SETTINGS_FRAME,
+    IDC_GAIN,
+    IDC_T1,
+    IDC_T2,
+    IDC_T3,
+    IDC_T4,
+    IDC_ABS33,
+    IDC_ABS45,
+    IDC_ABS78,
+    IDC_REL33,
+    IDC_REL45,
+    IDC_REL78,
+    IDC_SPEED33,
+    IDC_SPEED45,
+    IDC_SPEED78,
+    IDC_AUTOSCALE,
+    IDC_LOCK33,
+    IDC_LOCK45,
+    IDC_LOCK78,
+    IDC_GAIN_LABEL,
+    IDC_PLOT,
+    IDC_OUTPUT_RATE,
+    IDC_MOTOR_VOLTAGE,
+    IDC_POLARITY,
+    IDC_EQ_TYPE,
+    IDC_RAMP_SPEED,
+    IDC_T1_LABEL,
+    IDC_T2_LABEL,
+    IDC_T3_LABEL,
+    IDC_T4_LABEL,
+    IDC_POLARITY_CAPTION,
+    IDC_VOLTAGE_CAPTION,
+    IDC_RATE_CAPTION,
+    IDC_RAMP_CAPTION,
+    IDC_EQ_CAPTION,
+    IDC_T1_HEADING,
+    IDC_T2_HEADING,
+    IDC_T3_HEADING,
+    IDC_T4_HEADING,
+    IDC_T1_LINE,
+    IDC_T2_LINE,
+    IDC_T3_LINE,
+    IDC_T4_LINE,
+    IDC_SETTINGS_FRAME,
 };
 
 struct StatusLine {
@@ -97,12 +132,9 @@ void CPropertyVELMOR::ShowVersions() {
     QString suffix;
     if (const auto embedded = m_embeddedVersion ? m_embeddedVersion() : std::nullopt;
         embedded && (embedded->major != running.major || embedded->minor != running.minor)) {
-      suffix = QString::fromStdString(" (***" +
-                                      device::FormatVersion(embedded->major, embedded->minor) +
-                                      ", " +
-                                      device::FormatDate(embedded->day, embedded->month,
-                                                         embedded->year) +
-                                      "***)");
+      suffix = QString::fromStdString(
+          " (***" + device::FormatVersion(embedded->major, embedded->minor) + ", " +
+          device::FormatDate(embedded->day, embedded->month, embedded->year) + "***)");
     }
     m_appVersion = QStringLiteral("App.:") + FirmwareLine(running) + suffix;
   }
@@ -138,7 +170,13 @@ void CPropertyVELMOR::OnTimer(int id) {
   }
 }
 
-void CPropertyVELMOR::OnDeviceChange() { Connect(); }
+void CPropertyVELMOR::OnDeviceChange() {
+  // The device object's file appears a moment before the device answers on it.
+  constexpr int kSettleMs = 250;
+  if (!Connect() && QFileInfo::exists(QString::fromStdString(device::DevicePath()))) {
+    m_reconnectTimer.start(kSettleMs);
+  }
+}
 
 void CPropertyVELMOR::OnHardwareTest() {
   if (m_runHardwareTest) m_runHardwareTest(*this);

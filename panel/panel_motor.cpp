@@ -36,9 +36,13 @@ void CPropertyVELMOR::ShowVoltage(unsigned voltage) {
   combo->setEditText(text);
 }
 
-void CPropertyVELMOR::OnVoltageEdited() { m_voltageTimer.start(kTypedVoltageDelayMs); }
+void CPropertyVELMOR::OnVoltageEdited() {
+  m_voltageTimer.start(kTypedVoltageDelayMs);
+}
 
-void CPropertyVELMOR::OnVoltageChosen() { m_voltageTimer.start(kChosenVoltageDelayMs); }
+void CPropertyVELMOR::OnVoltageChosen() {
+  m_voltageTimer.start(kChosenVoltageDelayMs);
+}
 
 void CPropertyVELMOR::OnRampChosen(int index) {
   m_link.SetRampSpeed(static_cast<std::uint16_t>(index));
@@ -51,7 +55,8 @@ void CPropertyVELMOR::OnSpeedClicked(int which) {
   }
   UpdateData(false);
   const SpeedControls& s = kSpeeds[which];
-  m_link.SetSpeed(m_speedChecked[which] ? s.speed : 0, static_cast<std::int16_t>(Position(s.absolute)),
+  m_link.SetSpeed(m_speedChecked[which] ? s.speed : 0,
+                  static_cast<std::int16_t>(Position(s.absolute)),
                   static_cast<std::int16_t>(Position(s.relative)));
 }
 

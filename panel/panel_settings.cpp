@@ -120,9 +120,13 @@ void CPropertyVELMOR::GatherControls() {
   m_image.SetCurve(static_cast<std::size_t>(m_selectedCurve), m_currentCurve);
 }
 
-void CPropertyVELMOR::ReadSettings() { m_transfer.ReadSettings(m_identity.ImageLength()); }
+void CPropertyVELMOR::ReadSettings() {
+  m_transfer.ReadSettings(m_identity.ImageLength());
+}
 
-void CPropertyVELMOR::WriteSettings() { m_transfer.WriteSettings(m_identity.ImageLength()); }
+void CPropertyVELMOR::WriteSettings() {
+  m_transfer.WriteSettings(m_identity.ImageLength());
+}
 
 void CPropertyVELMOR::RestoreDefaults() {
   m_transfer.RestoreDefaults(m_identity.ImageLength(), m_bService != 0);

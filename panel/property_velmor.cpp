@@ -53,6 +53,7 @@ CPropertyVELMOR::CPropertyVELMOR(CDeviceLink& link, Timing& timing, QWidget* par
                  }),
       m_statusTimer(this),
       m_voltageTimer(this),
+      m_reconnectTimer(this),
       m_deviceWatcher(this) {
   const DialogUnits units(DialogUnits::DialogFont());
   m_controls = panel::BuildControls(this, units);
@@ -65,6 +66,8 @@ CPropertyVELMOR::CPropertyVELMOR(CDeviceLink& link, Timing& timing, QWidget* par
   m_statusTimer.setInterval(1000);
   connect(&m_statusTimer, &QTimer::timeout, this, [this] { OnTimer(STATUS_TIMER); });
   connect(&m_voltageTimer, &QTimer::timeout, this, [this] { OnTimer(VOLTAGE_TIMER); });
+  m_reconnectTimer.setSingleShot(true);
+  connect(&m_reconnectTimer, &QTimer::timeout, this, [this] { Connect(); });
   connect(&m_deviceWatcher, &QFileSystemWatcher::directoryChanged, this,
           [this] { OnDeviceChange(); });
 
@@ -215,9 +218,8 @@ void CPropertyVELMOR::SetPosition(int id, int position) {
 
 void CPropertyVELMOR::OnScroll(int id, int action) {
   auto* bar = ControlAs<QScrollBar>(id);
-  const int position =
-      panel::ApplySliderRule(static_cast<QAbstractSlider::SliderAction>(action), RangeOf(id),
-                             bar->value(), bar->sliderPosition());
+  const int position = panel::ApplySliderRule(static_cast<QAbstractSlider::SliderAction>(action),
+                                              RangeOf(id), bar->value(), bar->sliderPosition());
   bar->setSliderPosition(position);
   UpdateData(true);
 

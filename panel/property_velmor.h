@@ -155,7 +155,7 @@ class CPropertyVELMOR : public QDialog {
   Timing& m_timing;
   QHash<int, QWidget*> m_controls;  // every control with an id, by id
 
-  SettingsImage m_image;     // the model every control shows
+  SettingsImage m_image;      // the model every control shows
   DeviceIdentity m_identity;  // of the last successful Connect
   EqCurve m_currentCurve;     // working copy of the selected slot
   int m_selectedCurve = 0;    // 0..7
@@ -172,8 +172,9 @@ class CPropertyVELMOR : public QDialog {
   QDate m_shownDeliveryDate;  // what the last fill put into the picker
   QPixmap m_plotBitmap;       // the response plot, painted whole and shown by 1018
 
-  QTimer m_statusTimer;   // STATUS_TIMER, 1000 ms
-  QTimer m_voltageTimer;  // VOLTAGE_TIMER, pending motor voltage
+  QTimer m_statusTimer;     // STATUS_TIMER, 1000 ms
+  QTimer m_voltageTimer;    // VOLTAGE_TIMER, pending motor voltage
+  QTimer m_reconnectTimer;  // one more Connect when the device object was not ready yet
   QFileSystemWatcher m_deviceWatcher;
   panel::AsteriskSound m_sound;
 

@@ -85,7 +85,8 @@ class FieldTextTest : public QObject {
     QTest::addColumn<int>("from");
     QTest::addColumn<int>("to");
     using A = QAbstractSlider;
-    QTest::newRow("page right stops at the highest position") << int(A::SliderPageStepAdd) << 115 << 120;
+    QTest::newRow("page right stops at the highest position")
+        << int(A::SliderPageStepAdd) << 115 << 120;
     QTest::newRow("page right at the end") << int(A::SliderPageStepAdd) << 120 << 120;
     QTest::newRow("page left stops at the minimum") << int(A::SliderPageStepSub) << -115 << -120;
     QTest::newRow("line right at the end") << int(A::SliderSingleStepAdd) << 120 << 120;
@@ -100,9 +101,9 @@ class FieldTextTest : public QObject {
     QFETCH(int, from);
     QFETCH(int, to);
     const panel::SliderRange gain{-120, 129, 10};
-    QCOMPARE(panel::ApplySliderRule(static_cast<QAbstractSlider::SliderAction>(action), gain, from,
-                                    77),
-             to);
+    QCOMPARE(
+        panel::ApplySliderRule(static_cast<QAbstractSlider::SliderAction>(action), gain, from, 77),
+        to);
   }
 
   void modes_data() {

@@ -32,8 +32,12 @@ bool operator==(const States& a, const States& b) {
 
 char* toString(const States& s) {
   return qstrdup(QStringLiteral("shown %1 buttons %2 update %3 system %4 automute %5 test %6")
-                     .arg(s.settingsShown).arg(s.buttonsOn).arg(s.updateOn).arg(s.systemOn)
-                     .arg(s.autoMuteOn).arg(s.hardwareTestShown)
+                     .arg(s.settingsShown)
+                     .arg(s.buttonsOn)
+                     .arg(s.updateOn)
+                     .arg(s.systemOn)
+                     .arg(s.autoMuteOn)
+                     .arg(s.hardwareTestShown)
                      .toLatin1()
                      .constData());
 }
@@ -64,12 +68,12 @@ class PanelConnectionTest : public QObject {
     QTest::addColumn<bool>("test");
     for (int mode = 0; mode < 3; ++mode) {
       const QByteArray m = QByteArray::number(mode);
-      QTest::newRow("absent " + m) << "absent" << mode << true << false << false << false << false
-                                   << false;
-      QTest::newRow("loader " + m) << "loader" << mode << false << false << true << false << false
-                                   << false;
-      QTest::newRow("app mode 1 " + m) << "mode1" << mode << true << true << true << false
-                                       << false << false;
+      QTest::newRow("absent " + m)
+          << "absent" << mode << true << false << false << false << false << false;
+      QTest::newRow("loader " + m)
+          << "loader" << mode << false << false << true << false << false << false;
+      QTest::newRow("app mode 1 " + m)
+          << "mode1" << mode << true << true << true << false << false << false;
     }
     QTest::newRow("app normal") << "app" << 0 << true << true << true << false << false << false;
     QTest::newRow("app advanced") << "app" << 1 << true << true << true << false << true << false;

@@ -30,8 +30,8 @@ class PanelEqualizationTest : public QObject {
     rig.fake.device.SetPlugged(false);
     rig.Open();
     auto* combo = rig.Get<QComboBox>(IDC_EQ_TYPE);
-    const QStringList expected{"RIAA (IEC)", "RIAA", "TELDEC", "AES", "Columbia LP M33",
-                               "NAB", "NARTB", "London M33&M45"};
+    const QStringList expected{"RIAA (IEC)",      "RIAA", "TELDEC", "AES",
+                               "Columbia LP M33", "NAB",  "NARTB",  "London M33&M45"};
     QStringList names;
     for (int i = 0; i < combo->count(); ++i) names << combo->itemText(i);
     QCOMPARE(names, expected);

@@ -55,8 +55,11 @@ class PanelMotorTest : public QObject {
       const char* typed;
       const char* shown;
       int entry;
-    } cases[] = {{"12", "12.0 Volt", 1},   {"30", "24.0 Volt", 3}, {"", "6.0 Volt", 0},
-                 {"Volt", "6.0 Volt", 0}, {"-12", "6.0 Volt", 0}};
+    } cases[] = {{"12", "12.0 Volt", 1},
+                 {"30", "24.0 Volt", 3},
+                 {"", "6.0 Volt", 0},
+                 {"Volt", "6.0 Volt", 0},
+                 {"-12", "6.0 Volt", 0}};
     for (const auto& c : cases) {
       rig.Type(combo->lineEdit(), QString::fromLatin1(c.typed));
       LeaveField(combo->lineEdit());

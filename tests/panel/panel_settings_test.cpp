@@ -147,7 +147,8 @@ class PanelSettingsTest : public QObject {
       image.SetDeliveryMonth(static_cast<std::uint8_t>(random.bounded(16)));
       image.SetDeliveryDay(static_cast<std::uint8_t>(random.bounded(40)));
       image.SetSerialNumber(random.generate());
-      for (auto s : {SettingsImage::Speed::k33, SettingsImage::Speed::k45, SettingsImage::Speed::k78}) {
+      for (auto s :
+           {SettingsImage::Speed::k33, SettingsImage::Speed::k45, SettingsImage::Speed::k78}) {
         image.SetAbsoluteCorrection(s, static_cast<std::int16_t>(random.bounded(-500, 501)));
         image.SetRelativeCorrection(s, static_cast<std::int16_t>(random.bounded(-500, 501)));
       }
