@@ -1,0 +1,63 @@
+// The panel on velmor-sim through the local socket: connecting at start, unplugging and
+// plugging back while the panel runs.
+
+#include <QFileInfo>
+#include <QProcess>
+#include <QTest>
+
+#include "device/device_path.h"
+#include "device/timing.h"
+#include "panel/control_ids.h"
+#include "panel/property_velmor.h"
+#include "tests/panel/panel_test_main.h"
+
+class PanelSocketTest : public QObject {
+  Q_OBJECT
+  QTemporaryDir m_folder;
+  QTemporaryDir m_state;
+  QProcess m_sim;
+
+  static int Control(const QStringList& words) {
+    return QProcess::execute(QStringLiteral(VELMOR_SIM), QStringList{"--control"} + words);
+  }
+  static QString Text(CPropertyVELMOR& panel, int id) {
+    return panel.ControlAs<QLabel>(id)->text();
+  }
+
+ private slots:
+  void initTestCase() {
+    PreparePanelTests(m_folder);
+    m_sim.setProcessChannelMode(QProcess::ForwardedChannels);
+    m_sim.start(QStringLiteral(VELMOR_SIM), {"--state", m_state.path()});
+    QVERIFY(m_sim.waitForStarted());
+    const QString path = QString::fromStdString(device::DevicePath());
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(path), 5000);
+  }
+
+  void cleanupTestCase() {
+    m_sim.terminate();
+    m_sim.waitForFinished();
+  }
+
+  void unplugAndPlugBackWhileRunning() {
+    CDeviceLink link;
+    SystemTiming timing;
+    CPropertyVELMOR panel(link, timing);
+    panel.show();
+    QCOMPARE(Text(panel, IDC_APP_VERSION).left(12), QStringLiteral("App.:V1.012,"));
+    QCOMPARE(Text(panel, IDC_BOOT_VERSION), QStringLiteral("Boot: V1.002, 10.01.2006"));
+    QVERIFY(panel.Control(IDC_WRITE_SETTINGS)->isEnabled());
+
+    QCOMPARE(Control({"unplug"}), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(Text(panel, IDC_BOOT_VERSION),
+                              QStringLiteral("*** VELMOR not connected! ***"), 3000);
+    QVERIFY(!panel.Control(IDC_WRITE_SETTINGS)->isEnabled());
+
+    QCOMPARE(Control({"plug"}), 0);
+    QTRY_VERIFY_WITH_TIMEOUT(panel.Control(IDC_WRITE_SETTINGS)->isEnabled(), 3000);
+    QCOMPARE(Text(panel, IDC_BOOT_VERSION), QStringLiteral("Boot: V1.002, 10.01.2006"));
+  }
+};
+
+QTEST_MAIN(PanelSocketTest)
+#include "panel_socket_test.moc"
