@@ -2,6 +2,7 @@
 // plugging back while the panel runs.
 
 #include <QFileInfo>
+#include <QLabel>
 #include <QProcess>
 #include <QTest>
 
