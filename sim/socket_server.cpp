@@ -195,6 +195,9 @@ bool SimSocketServer::Receive(Connection& c) {
   const bool completed =
       outputValid && frameValid &&
       m_endpoint.Control({message + 1, frameSize}, output == kMaxOutput ? reply : nullptr);
+  // A request may have taken the device away (CMD_BEGIN_UPDATE restarts it): the socket file
+  // goes before the response, so the client's next open already fails.
+  SyncPlugState();
   c.response.assign(1, completed ? 1 : 0);
   if (output == kMaxOutput) c.response.insert(c.response.end(), reply, reply + kMaxOutput);
 
