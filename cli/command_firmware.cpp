@@ -3,6 +3,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -47,7 +48,7 @@ void PrintList() {
   }
 }
 
-// Address ranges the file's data covers, neighbours merged.
+// Address ranges the file's data covers, in address order, neighbours and overlaps merged.
 struct Range {
   std::uint64_t first = 0;
   std::uint64_t end = 0;  // one past
@@ -65,17 +66,23 @@ void CheckFile(const std::string& path) {
   }
   std::vector<Range> ranges;
   for (const firmware::SRecord& r : file.Records()) {
-    if (!r.IsData() || r.length == 0) continue;
-    if (!ranges.empty() && ranges.back().end == r.address) {
-      ranges.back().end += r.length;
-    } else {
+    if (r.IsData() && r.length > 0)
       ranges.push_back({r.address, std::uint64_t{r.address} + r.length});
+  }
+  std::sort(ranges.begin(), ranges.end(),
+            [](const Range& a, const Range& b) { return a.first < b.first; });
+  std::vector<Range> merged;
+  for (const Range& range : ranges) {
+    if (!merged.empty() && range.first <= merged.back().end) {
+      merged.back().end = std::max(merged.back().end, range.end);
+    } else {
+      merged.push_back(range);
     }
   }
   std::printf("%s: %zu records, %zu data records, %llu data bytes\n", path.c_str(),
               file.Records().size(), file.DataRecords(),
               static_cast<unsigned long long>(file.DataBytes()));
-  for (const Range& range : ranges) {
+  for (const Range& range : merged) {
     std::printf("  0x%08llX-0x%08llX  %llu bytes\n", static_cast<unsigned long long>(range.first),
                 static_cast<unsigned long long>(range.end - 1),
                 static_cast<unsigned long long>(range.end - range.first));
