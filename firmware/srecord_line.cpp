@@ -4,11 +4,18 @@ namespace firmware {
 
 namespace {
 
+// Digit values by character, -1 for anything that is no hex digit.
+constexpr std::array<signed char, 256> kHexValues = [] {
+  std::array<signed char, 256> table{};
+  table.fill(-1);
+  for (int c = '0'; c <= '9'; ++c) table[c] = static_cast<signed char>(c - '0');
+  for (int c = 'A'; c <= 'F'; ++c) table[c] = static_cast<signed char>(c - 'A' + 10);
+  for (int c = 'a'; c <= 'f'; ++c) table[c] = static_cast<signed char>(c - 'a' + 10);
+  return table;
+}();
+
 int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
+  return kHexValues[static_cast<unsigned char>(c)];
 }
 
 // The byte at hex pair `i`; the caller has checked every digit.
