@@ -47,12 +47,12 @@ bool DownloadFile(UpdateRun& run) {
   std::uint32_t lastReport = 0;
   for (const SRecord& record : file.Records()) {
     if (record.IsData()) {
-      steps::SendBytes(run, record.address, file.Data(record), error, [](std::size_t) {});
-      sent += record.length;
+      steps::SendBytes(run, record.address, file.Data(record), error,
+                       [&sent](std::size_t n, bool) { sent += static_cast<std::uint32_t>(n); });
     }
     // A record that failed ends the reading.
     if (error) break;
-    if (static_cast<std::uint32_t>(run.timing.TickMs() - lastReport) > kProgressIntervalMs) {
+    if (run.timing.TickMs() - lastReport > kProgressIntervalMs) {
       lastReport = run.timing.TickMs();
       const auto percent = static_cast<unsigned>(record.position * 100 / length);
       run.sink.PostStatus(percent, FileProgressText(percent, ByteRate(sent, lastReport - start)));

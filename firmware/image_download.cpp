@@ -42,20 +42,17 @@ bool DownloadImage(UpdateRun& run) {
   std::uint32_t lastReport = 0;
   const std::uint32_t start = run.timing.TickMs();
   for (const TarnSegment* segment = packet->segments; segment != nullptr; segment = segment->next) {
-    const std::uint32_t sentBefore = sent;
     steps::SendBytes(
-        run, segment->address, {segment->data, segment->length}, error, [&](std::size_t taken) {
-          sent = sentBefore + static_cast<std::uint32_t>(taken);
-          if (error) return;
-          if (static_cast<std::uint32_t>(run.timing.TickMs() - lastReport) <= kProgressIntervalMs) {
-            return;
-          }
+        run, segment->address, {segment->data, segment->length}, error,
+        [&](std::size_t n, bool accepted) {
+          sent += static_cast<std::uint32_t>(n);
+          if (!accepted || error) return;
+          if (run.timing.TickMs() - lastReport <= kProgressIntervalMs) return;
           lastReport = run.timing.TickMs();
           const auto percent = static_cast<unsigned>(std::uint64_t{sent} * 100 / total);
           run.sink.PostStatus(percent, ImageProgressText(percent, packet->Major(), packet->Minor(),
                                                          ByteRate(sent, lastReport - start)));
         });
-    sent = sentBefore + segment->length;
   }
 
   run.link.EndDownload();

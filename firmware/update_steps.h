@@ -17,11 +17,11 @@ enum class Erase { kFinished, kExchangeFailed, kNotFinished };
 Erase PollErase(UpdateRun& run);
 
 // Sends `bytes` from `address` on in packets of at most 16 bytes. Each refused packet posts
-// "ERROR: Can't write to device" and sets `error`; the rest are still sent. `accepted` runs after
-// every accepted packet with the number of bytes taken so far.
-template <typename Accepted>
+// "ERROR: Can't write to device" and sets `error`; the rest are still sent. `sent(n, accepted)`
+// runs after every packet with the number of bytes it took from `bytes`.
+template <typename Sent>
 void SendBytes(UpdateRun& run, std::uint32_t address, std::span<const std::uint8_t> bytes,
-               bool& error, Accepted&& accepted);
+               bool& error, Sent&& sent);
 
 // Post a status with a copy of a constant text.
 void Post(UpdateRun& run, unsigned percent, const char* text);

@@ -8,21 +8,21 @@
 
 namespace firmware::steps {
 
-template <typename Accepted>
+template <typename Sent>
 void SendBytes(UpdateRun& run, std::uint32_t address, std::span<const std::uint8_t> bytes,
-               bool& error, Accepted&& accepted) {
+               bool& error, Sent&& sent) {
   std::size_t taken = 0;
   while (taken < bytes.size()) {
     const std::size_t n = std::min(bytes.size() - taken, ProgramPacket::kMaxBytes);
     const ProgramPacket packet = ProgramPacket::Make(address, bytes.subspan(taken, n));
     address += static_cast<std::uint32_t>(n);
     taken += n;
-    if (!run.link.Program(packet)) {
+    const bool accepted = run.link.Program(packet);
+    if (!accepted) {
       Post(run, 0, kTextCannotWrite);
       error = true;
-    } else {
-      accepted(taken);
     }
+    sent(n, accepted);
   }
 }
 
