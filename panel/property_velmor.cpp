@@ -11,8 +11,10 @@
 #include <QScrollBar>
 
 #include "device/device_path.h"
+#include "firmware/tarn_thread.h"
 #include "panel/control_table.h"
 #include "panel/dialog_units.h"
+#include "panel/embedded_version.h"
 #include "panel/slider_rule.h"
 
 namespace {
@@ -78,6 +80,15 @@ CPropertyVELMOR::CPropertyVELMOR(CDeviceLink& link, Timing& timing, QWidget* par
   ControlAs<QComboBox>(IDC_MOTOR_VOLTAGE)->lineEdit()->installEventFilter(this);
   // Enter in a field must never press a button such as "&Software Update".
   for (QPushButton* button : findChildren<QPushButton*>()) button->setAutoDefault(false);
+
+  m_embeddedVersion = [] { return panel::EmbeddedApplicationVersion(); };
+  m_createUpdateWorker = [](CPropertyVELMOR& panel) -> QThread* {
+    // Suspended until started; it deletes itself when it ends.
+    auto* worker = new CTarnThread(panel.m_link, panel.m_timing);
+    worker->m_bBoot = false;
+    worker->m_pPanel = &panel;
+    return worker;
+  };
 
   ConnectSignals();
 }
