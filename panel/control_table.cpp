@@ -10,6 +10,8 @@
 #include <QPushButton>
 #include <QScrollBar>
 
+#include "eq/picture_control.h"
+
 namespace panel {
 
 namespace {
@@ -131,11 +133,8 @@ QWidget* Create(const ControlSpec& spec, QWidget* parent) {
       return new QPushButton(text, parent);
     case K::GroupFrame:
       return new QGroupBox(parent);
-    case K::Picture: {
-      auto* picture = new QLabel(parent);
-      picture->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-      return picture;
-    }
+    case K::Picture:
+      return new eq::PictureControl(parent);
     case K::EtchedLine: {
       auto* line = new QFrame(parent);
       line->setFrameStyle(QFrame::HLine | QFrame::Sunken);

@@ -19,7 +19,7 @@ enum class ControlKind {
   CheckBox,     // QCheckBox
   PushButton,   // QPushButton
   GroupFrame,   // QGroupBox without a title
-  Picture,      // bordered QLabel that shows a pixmap
+  Picture,      // eq::PictureControl: shows a pixmap, passes the pointer to the panel
   EtchedLine,   // sunken horizontal QFrame
   ProgressBar,  // QProgressBar 0..100, text hidden
 };

@@ -1,7 +1,8 @@
 #include "panel/field_text.h"
 
 #include <algorithm>
-#include <numbers>
+
+#include "eq/response_curve.h"
 
 namespace panel {
 
@@ -56,13 +57,10 @@ QString VoltageText(unsigned voltage) {
   return QString::asprintf("%.1f Volt", voltage * 0.1);
 }
 
-double CornerFrequency(std::uint16_t microseconds) {
-  return 1000000.0 / (2.0 * std::numbers::pi * microseconds);
-}
-
 QString TimeConstantText(std::uint16_t microseconds) {
   if (microseconds == 0) return QStringLiteral("disabled");
-  return QString::asprintf("%uusec/%.1fHz", unsigned{microseconds}, CornerFrequency(microseconds));
+  return QString::asprintf("%uusec/%.1fHz", unsigned{microseconds},
+                           eq::ResponseCurve::CornerFrequency(microseconds));
 }
 
 QString SpeedCaption(unsigned speed, int absolute, int relative) {

@@ -26,8 +26,6 @@ unsigned ParseVoltageText(const QString& text);
 // "%.1lf Volt" of a voltage limited to 60..240.
 QString VoltageText(unsigned voltage);
 
-// The corner frequency of a time constant in microseconds, in hertz.
-double CornerFrequency(std::uint16_t microseconds);
 // "disabled" for 0, else "%uusec/%.1lfHz".
 QString TimeConstantText(std::uint16_t microseconds);
 

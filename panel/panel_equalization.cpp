@@ -1,13 +1,16 @@
 // The panel's equalization controls: the curve list with its editable name, the four
 // time-constant sliders and labels, and the response plot.
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPainter>
+#include <QMouseEvent>
 #include <QScrollBar>
 #include <algorithm>
 
+#include "eq/picture_control.h"
+#include "eq/plot_painter.h"
 #include "panel/field_text.h"
 #include "panel/property_velmor.h"
 
@@ -35,14 +38,24 @@ void CPropertyVELMOR::ShowCurve() {
     label->setText(m_curveLabels[i]);
     label->show();
   }
+  const EqCurve& c = m_currentCurve;
+  m_response.SetTimeConstants(c.T(0), c.T(1), c.T(2), c.T(3));
   RedrawPlot();
 }
 
 void CPropertyVELMOR::RedrawPlot() {
-  auto* plot = ControlAs<QLabel>(IDC_PLOT);
-  if (m_plotBitmap.isNull()) return;
-  m_plotBitmap.fill(Qt::white);
-  plot->setPixmap(m_plotBitmap);
+  if (m_plotBitmap.isNull()) return;  // before initialisation
+  eq::Paint(&m_plotBitmap, m_response, ControlAs<QCheckBox>(IDC_AUTOSCALE)->isChecked());
+  ControlAs<eq::PictureControl>(IDC_PLOT)->SetPicture(m_plotBitmap);
+}
+
+void CPropertyVELMOR::mouseMoveEvent(QMouseEvent* event) {
+  auto* plot = ControlAs<eq::PictureControl>(IDC_PLOT);
+  if (plot->isVisible()) {
+    const QPoint at = plot->MapToPicture(this, event->position().toPoint());
+    if (eq::MovePointer(m_response.plot, at.x(), at.y())) RedrawPlot();
+  }
+  QDialog::mouseMoveEvent(event);
 }
 
 void CPropertyVELMOR::OnCurveChosen(int index) {

@@ -6,11 +6,13 @@
 #include <QDateEdit>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
 
 #include "device/device_path.h"
+#include "eq/picture_control.h"
 #include "firmware/tarn_thread.h"
 #include "panel/control_table.h"
 #include "panel/dialog_units.h"
@@ -156,10 +158,11 @@ bool CPropertyVELMOR::OnInitDialog() {
   if (const QScreen* screen = this->screen()) {
     move(screen->availableGeometry().center() - rect().center());
   }
-  auto* plot = ControlAs<QLabel>(IDC_PLOT);
-  m_plotBitmap = QPixmap(plot->contentsRect().size());
+  auto* plot = ControlAs<eq::PictureControl>(IDC_PLOT);
+  m_plotBitmap = QPixmap(plot->ClientSize());
   m_plotBitmap.fill(Qt::white);
-  plot->setPixmap(m_plotBitmap);
+  plot->SetPicture(m_plotBitmap);
+  m_response.SetRange(5.0, 31000.0);
 
   panel::SetSliderRange(*ControlAs<QScrollBar>(IDC_GAIN), kGainRange);
   for (int id : kTimeConstantSliders) {

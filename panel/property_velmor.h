@@ -18,6 +18,7 @@
 #include "device/device_link.h"
 #include "device/timing.h"
 #include "device/wire.h"
+#include "eq/response_curve.h"
 #include "panel/asterisk_sound.h"
 #include "panel/control_ids.h"
 #include "settings/settings_image.h"
@@ -121,6 +122,7 @@ class CPropertyVELMOR : public QDialog {
   void closeEvent(QCloseEvent* event) override;
   void reject() override;
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
 
  private:
   // The three speeds and their controls, in the order 33, 45, 78.
@@ -169,8 +171,9 @@ class CPropertyVELMOR : public QDialog {
   int m_motorUnitIndex = 0;              // 1031
   std::array<bool, 3> m_speedChecked{};  // 1048, 1049, 1050
 
-  QDate m_shownDeliveryDate;  // what the last fill put into the picker
-  QPixmap m_plotBitmap;       // the response plot, painted whole and shown by 1018
+  QDate m_shownDeliveryDate;     // what the last fill put into the picker
+  eq::ResponseCurve m_response;  // of m_currentCurve, with the plot's state
+  QPixmap m_plotBitmap;          // the response plot, painted whole and shown by 1018
 
   QTimer m_statusTimer;     // STATUS_TIMER, 1000 ms
   QTimer m_voltageTimer;    // VOLTAGE_TIMER, pending motor voltage

@@ -121,6 +121,8 @@ class PanelConnectionTest : public QObject {
   void versionLines() {
     PanelRig rig;
     rig.Open();
+    rig.panel->m_embeddedVersion = [] { return std::nullopt; };
+    rig.panel->OnReadSettings();
     QCOMPARE(rig.Text(IDC_APP_VERSION), QStringLiteral("App.:V1.012, 01.02.2006"));
     QCOMPARE(rig.Text(IDC_BOOT_VERSION), QStringLiteral("Boot: V1.002, 10.01.2006"));
 

@@ -2,6 +2,7 @@
 
 #include <QTest>
 
+#include "eq/picture_control.h"
 #include "panel/control_ids.h"
 #include "tests/panel/panel_rig.h"
 #include "tests/panel/panel_test_main.h"
@@ -118,6 +119,23 @@ class PanelEqualizationTest : public QObject {
     QCOMPARE(rig.panel->CurrentCurve().T(1), std::uint16_t{20000});
     rig.Scroll(IDC_T2, QAbstractSlider::SliderSingleStepSub);
     QCOMPARE(rig.panel->CurrentCurve().T(1), std::uint16_t{16382});
+  }
+
+  void plotFollowsCurvePointerAndScale() {
+    PanelRig rig;
+    rig.Open();
+    auto* plot = rig.Get<eq::PictureControl>(IDC_PLOT);
+    const QImage first = plot->Picture().toImage();
+    QVERIFY(!first.isNull());
+    rig.Choose(IDC_EQ_TYPE, 3);
+    const QImage aes = plot->Picture().toImage();
+    QVERIFY(aes != first);
+    // The plot lets the pointer through to the panel, which marks the point under it.
+    QTest::mouseMove(rig.panel.get(), plot->geometry().center());
+    QTRY_VERIFY(plot->Picture().toImage() != aes);
+    const QImage marked = plot->Picture().toImage();
+    rig.Click(IDC_AUTOSCALE);
+    QVERIFY(plot->Picture().toImage() != marked);
   }
 };
 
