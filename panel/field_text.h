@@ -21,7 +21,7 @@ QString GainText(int gain);
 
 // The voltage of a typed text in 0.1 V steps: the decimal number at its start (blanks skipped),
 // times ten with the fraction cut toward zero, limited to 60..240. Decimal digits are taken
-// exactly, so "13.3" is 133 and never 132.
+// as typed, without floating point.
 unsigned ParseVoltageText(const QString& text);
 // "%.1lf Volt" of a voltage limited to 60..240.
 QString VoltageText(unsigned voltage);
