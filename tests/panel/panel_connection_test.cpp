@@ -89,12 +89,11 @@ class PanelConnectionTest : public QObject {
     QFETCH(bool, automute);
     QFETCH(bool, test);
     PanelRig rig;
-    if (device == QLatin1String("absent")) rig.fake.device.SetPlugged(false);
+    if (device == QLatin1String("absent")) rig.device.Unplug();
     if (device == QLatin1String("loader")) {
-      rig.fake.identity.SetApplication({});
-      rig.fake.identity.SetImageLength(0);
+      rig.SetFaults([](SimFaults& f) { f.bootLoaderOnly = true; });
     }
-    if (device == QLatin1String("mode1")) rig.fake.identity.SetDeviceMode(1);
+    if (device == QLatin1String("mode1")) rig.SetFaults([](SimFaults& f) { f.deviceMode = 1; });
     rig.Open(mode == 2, mode == 1);
     QCOMPARE(Observe(rig), (States{shown, buttons, update, system, automute, test}));
   }
@@ -131,15 +130,18 @@ class PanelConnectionTest : public QObject {
     QCOMPARE(rig.Text(IDC_APP_VERSION),
              QStringLiteral("App.:V1.012, 01.02.2006 (***V1.013, 05.03.2006***)"));
 
-    rig.fake.identity.SetApplication({kApplicationMarker, 5, 3, 6, 1, 13});
+    // The same version carried: no suffix.
+    rig.panel->m_embeddedVersion = [] { return panel::EmbeddedVersion{1, 12, 5, 3, 2006}; };
     rig.panel->OnDeviceChange();
-    QCOMPARE(rig.Text(IDC_APP_VERSION), QStringLiteral("App.:V1.013, 05.03.2006"));
+    QCOMPARE(rig.Text(IDC_APP_VERSION), QStringLiteral("App.:V1.012, 01.02.2006"));
   }
 
   void bootLoaderOnly() {
     PanelRig rig;
-    rig.fake.identity.SetApplication({});
-    rig.fake.identity.SetHardwareFlags(0);
+    rig.SetFaults([](SimFaults& f) {
+      f.bootLoaderOnly = true;
+      f.hardwareFlags = 0;
+    });
     rig.Open();
     QVERIFY(!rig.Get<QWidget>(IDC_EQ_TYPE)->isVisibleTo(rig.panel.get()));
     QVERIFY(!rig.Get<QWidget>(IDC_SETTINGS_FRAME)->isVisibleTo(rig.panel.get()));
@@ -157,10 +159,10 @@ class PanelConnectionTest : public QObject {
     const int lines[] = {IDC_DSP_STATUS, IDC_FPGA_STATUS, IDC_TRANSMITTER_STATUS,
                          IDC_EEPROM_STATUS};
     for (int id : lines) QVERIFY(!rig.Get<QWidget>(id)->isVisibleTo(rig.panel.get()));
-    rig.fake.identity.SetHardwareFlags(0x00);
+    rig.SetFaults([](SimFaults& f) { f.hardwareFlags = 0x00; });
     rig.panel->OnDeviceChange();
     for (int id : lines) QVERIFY(rig.Get<QWidget>(id)->isVisibleTo(rig.panel.get()));
-    rig.fake.identity.SetHardwareFlags(FLAG_DSP | FLAG_EEPROM);
+    rig.SetFaults([](SimFaults& f) { f.hardwareFlags = FLAG_DSP | FLAG_EEPROM; });
     rig.panel->OnDeviceChange();
     QVERIFY(!rig.Get<QWidget>(IDC_DSP_STATUS)->isVisibleTo(rig.panel.get()));
     QVERIFY(rig.Get<QWidget>(IDC_FPGA_STATUS)->isVisibleTo(rig.panel.get()));
@@ -170,36 +172,38 @@ class PanelConnectionTest : public QObject {
 
   void statusPoll() {
     PanelRig rig;
+    rig.device.ChangeSpeedOnDevice(0);
     rig.Open();
-    rig.fake.device.ClearFrames();
-    rig.fake.speedStatus = 0x0004;
-    rig.panel->OnTimer(STATUS_TIMER);
-    QVERIFY(FramesOf(rig.fake, CMD_READ_SETTINGS).empty());
-    QVERIFY(!rig.Get<QCheckBox>(IDC_SPEED45)->isChecked());
-
     rig.Get<QCheckBox>(IDC_SPEED33)->setChecked(true);
-    rig.fake.speedStatus = 0x0005;
+    rig.device.ChangeSpeedOnDevice(45);
+    QCOMPARE(rig.device.SpeedStatus(), std::uint16_t{0x0005});
+    rig.ClearFrames();
     rig.panel->OnTimer(STATUS_TIMER);
-    QCOMPARE(FramesOf(rig.fake, CMD_READ_SETTINGS).size(), std::size_t{10});
+    QCOMPARE(rig.Frames(CMD_READ_SETTINGS).size(), std::size_t{10});
     QVERIFY(rig.Get<QCheckBox>(IDC_SPEED45)->isChecked());
     QVERIFY(!rig.Get<QCheckBox>(IDC_SPEED33)->isChecked());
     QVERIFY(!rig.Get<QCheckBox>(IDC_SPEED78)->isChecked());
+
+    // Reported once, the change flag is gone: 0x0004 reads nothing again.
+    QCOMPARE(rig.device.SpeedStatus(), std::uint16_t{0x0004});
+    rig.Get<QCheckBox>(IDC_SPEED33)->setChecked(true);
+    rig.ClearFrames();
+    rig.panel->OnTimer(STATUS_TIMER);
+    QVERIFY(rig.Frames(CMD_READ_SETTINGS).empty());
+    QVERIFY(rig.Get<QCheckBox>(IDC_SPEED33)->isChecked());
   }
 
   void unplugAndPlugBack() {
     PanelRig rig;
     rig.Open();
-    rig.fake.device.SetPlugged(false);
+    rig.device.Unplug();
     rig.panel->OnDeviceChange();
     QCOMPARE(rig.Text(IDC_BOOT_VERSION), QStringLiteral("*** VELMOR not connected! ***"));
     QVERIFY(!rig.Get<QWidget>(IDC_READ_SETTINGS)->isEnabled());
     QCOMPARE(rig.panel->SelectedCurve(), 0);
 
-    SettingsImage image;
-    image.SetPanelDefaults();
-    image.SetPhonoGain(-35);
-    rig.fake.stored = image.Bytes();
-    rig.fake.device.SetPlugged(true);
+    rig.device.Plug();
+    rig.StoreDefaultsWith([](SettingsImage& image) { image.SetPhonoGain(-35); });
     rig.panel->OnDeviceChange();
     QCOMPARE(rig.Text(IDC_GAIN_LABEL), QStringLiteral("Phono gain -3.5dB"));
     QVERIFY(rig.Get<QWidget>(IDC_READ_SETTINGS)->isEnabled());

@@ -1,4 +1,4 @@
-// The equalization controls against a scripted device.
+// The equalization controls on the simulated device.
 
 #include <QTest>
 
@@ -11,8 +11,8 @@ namespace {
 
 constexpr int kLabels[] = {IDC_T1_LABEL, IDC_T2_LABEL, IDC_T3_LABEL, IDC_T4_LABEL};
 
-EqualizationPayload LastEqualization(const FakeVelmor& fake) {
-  const auto frames = FramesOf(fake, CMD_SET_EQUALIZATION);
+EqualizationPayload LastEqualization(PanelRig& rig) {
+  const auto frames = rig.Frames(CMD_SET_EQUALIZATION);
   if (frames.empty()) return {};
   return EqualizationPayload::Decode(frames.back().Data().data());
 }
@@ -28,7 +28,7 @@ class PanelEqualizationTest : public QObject {
 
   void presetsAtStartWithoutDevice() {
     PanelRig rig;
-    rig.fake.device.SetPlugged(false);
+    rig.device.Unplug();
     rig.Open();
     auto* combo = rig.Get<QComboBox>(IDC_EQ_TYPE);
     const QStringList expected{"RIAA (IEC)",      "RIAA", "TELDEC", "AES",
@@ -46,13 +46,13 @@ class PanelEqualizationTest : public QObject {
   void choosingAesShowsAndSendsIt() {
     PanelRig rig;
     rig.Open();
-    rig.fake.device.ClearFrames();
+    rig.ClearFrames();
     rig.Choose(IDC_EQ_TYPE, 3);
     QCOMPARE(rig.Text(kLabels[0]), QStringLiteral("disabled"));
     QCOMPARE(rig.Text(kLabels[1]), QStringLiteral("398usec/399.9Hz"));
     QCOMPARE(rig.Text(kLabels[2]), QStringLiteral("64usec/2486.8Hz"));
     QCOMPARE(rig.Text(kLabels[3]), QStringLiteral("disabled"));
-    const auto frames = FramesOf(rig.fake, CMD_SET_EQUALIZATION);
+    const auto frames = rig.Frames(CMD_SET_EQUALIZATION);
     QCOMPARE(frames.size(), std::size_t{1});
     const std::vector<std::uint8_t> expected{0x00, 0x01, 0, 0, 0x8E, 0x01, 64, 0, 0, 0};
     QCOMPARE(frames[0].Data(), expected);
@@ -64,7 +64,7 @@ class PanelEqualizationTest : public QObject {
     rig.Choose(IDC_EQ_TYPE, 1);
     rig.Get<QScrollBar>(IDC_T3)->setSliderPosition(76);  // thumb dragged
     QCOMPARE(rig.panel->CurrentCurve().T(2), std::uint16_t{76});
-    const EqualizationPayload sent = LastEqualization(rig.fake);
+    const EqualizationPayload sent = LastEqualization(rig);
     QCOMPARE(sent.t[2], std::uint16_t{76});
     QVERIFY(!sent.preset);
     rig.Choose(IDC_EQ_TYPE, 2);
@@ -80,17 +80,17 @@ class PanelEqualizationTest : public QObject {
     rig.Scroll(IDC_T2, QAbstractSlider::SliderToMaximum);
     QCOMPARE(rig.Get<QScrollBar>(IDC_T2)->value(), 16383);
     QCOMPARE(rig.Text(IDC_T2_LABEL), QStringLiteral("16383usec/9.7Hz"));
-    QCOMPARE(LastEqualization(rig.fake).t[1], std::uint16_t{16383});
+    QCOMPARE(LastEqualization(rig).t[1], std::uint16_t{16383});
   }
 
   void renameInPlaceSendsNothing() {
     PanelRig rig;
     rig.Open();
     rig.Choose(IDC_EQ_TYPE, 2);
-    rig.fake.device.ClearFrames();
+    rig.ClearFrames();
     auto* combo = rig.Get<QComboBox>(IDC_EQ_TYPE);
     rig.Type(combo->lineEdit(), QStringLiteral("My own curve with a long name"));
-    QVERIFY(rig.fake.device.Frames().empty());
+    QVERIFY(rig.FrameCount() == 0);
     QCOMPARE(combo->itemText(2), QStringLiteral("My own curve wi"));
     QCOMPARE(combo->itemText(1), QStringLiteral("RIAA"));
     QCOMPARE(combo->itemText(3), QStringLiteral("AES"));
@@ -105,16 +105,15 @@ class PanelEqualizationTest : public QObject {
 
   void valueBeyondTheSliderStaysUntilMoved() {
     PanelRig rig;
-    SettingsImage image;
-    image.SetPanelDefaults();
-    EqCurve curve = image.Curve(0);
-    curve.SetT(1, 20000);
-    image.SetCurve(0, curve);
-    rig.fake.stored = image.Bytes();
+    rig.StoreDefaultsWith([](SettingsImage& image) {
+      EqCurve curve = image.Curve(0);
+      curve.SetT(1, 20000);
+      image.SetCurve(0, curve);
+    });
     rig.Open();
     QCOMPARE(rig.Text(IDC_T2_LABEL), QStringLiteral("20000usec/8.0Hz"));
     QCOMPARE(rig.Get<QScrollBar>(IDC_T2)->value(), 16383);
-    QCOMPARE(LastEqualization(rig.fake).t[1], std::uint16_t{20000});
+    QCOMPARE(LastEqualization(rig).t[1], std::uint16_t{20000});
     rig.Scroll(IDC_T1, QAbstractSlider::SliderSingleStepAdd);
     QCOMPARE(rig.panel->CurrentCurve().T(1), std::uint16_t{20000});
     rig.Scroll(IDC_T2, QAbstractSlider::SliderSingleStepSub);

@@ -1,4 +1,5 @@
-// The motor voltage, ramp-up speed, speed boxes, lock boxes and correction sliders.
+// The motor voltage, ramp-up speed, speed boxes, lock boxes and correction sliders, on the
+// simulated device.
 
 #include <QFocusEvent>
 #include <QTest>
@@ -9,8 +10,8 @@
 
 namespace {
 
-SpeedPayload LastSpeed(const FakeVelmor& fake) {
-  const auto frames = FramesOf(fake, CMD_SET_SPEED);
+SpeedPayload LastSpeed(PanelRig& rig) {
+  const auto frames = rig.Frames(CMD_SET_SPEED);
   return frames.empty() ? SpeedPayload{} : SpeedPayload::Decode(frames.back().Data().data());
 }
 
@@ -32,16 +33,14 @@ class PanelMotorTest : public QObject {
     PanelRig rig;
     rig.Open();
     auto* field = rig.Get<QComboBox>(IDC_MOTOR_VOLTAGE)->lineEdit();
-    rig.fake.device.ClearFrames();
+    rig.ClearFrames();
     rig.Type(field, QStringLiteral("13.3"));
     QTimer* timer = rig.Timer("VOLTAGE_TIMER");
     QVERIFY(timer->isActive());
     QCOMPARE(timer->interval(), 1000);
-    QVERIFY(FramesOf(rig.fake, CMD_SET_MOTOR_VOLTAGE).empty());
-    QTRY_COMPARE_WITH_TIMEOUT(FramesOf(rig.fake, CMD_SET_MOTOR_VOLTAGE).size(), std::size_t{1},
-                              3000);
-    QCOMPARE(FramesOf(rig.fake, CMD_SET_MOTOR_VOLTAGE)[0].Data(),
-             (std::vector<std::uint8_t>{133, 0}));
+    QVERIFY(rig.Frames(CMD_SET_MOTOR_VOLTAGE).empty());
+    QTRY_COMPARE_WITH_TIMEOUT(rig.Frames(CMD_SET_MOTOR_VOLTAGE).size(), std::size_t{1}, 3000);
+    QCOMPARE(rig.Frames(CMD_SET_MOTOR_VOLTAGE)[0].Data(), (std::vector<std::uint8_t>{133, 0}));
     QVERIFY(!timer->isActive());
     LeaveField(field);
     QCOMPARE(field->text(), QStringLiteral("13.3 Volt"));
@@ -71,58 +70,57 @@ class PanelMotorTest : public QObject {
   void chosenVoltageGoesAtTheNextTick() {
     PanelRig rig;
     rig.Open();
-    rig.fake.device.ClearFrames();
+    rig.ClearFrames();
     rig.Choose(IDC_MOTOR_VOLTAGE, 2);
     QTimer* timer = rig.Timer("VOLTAGE_TIMER");
     QCOMPARE(timer->interval(), 10);
-    QTRY_VERIFY(!FramesOf(rig.fake, CMD_SET_MOTOR_VOLTAGE).empty());
-    QCOMPARE(FramesOf(rig.fake, CMD_SET_MOTOR_VOLTAGE)[0].Data(),
-             (std::vector<std::uint8_t>{155, 0}));
+    QTRY_VERIFY(!rig.Frames(CMD_SET_MOTOR_VOLTAGE).empty());
+    QCOMPARE(rig.Frames(CMD_SET_MOTOR_VOLTAGE)[0].Data(), (std::vector<std::uint8_t>{155, 0}));
   }
 
   void pendingVoltageWaitsForTheDevice() {
     PanelRig rig;
     rig.Open();
     rig.Type(rig.Get<QComboBox>(IDC_MOTOR_VOLTAGE)->lineEdit(), QStringLiteral("12.5"));
-    rig.fake.device.SetPlugged(false);
+    rig.device.Unplug();
     rig.panel->OnTimer(VOLTAGE_TIMER);
     QVERIFY(rig.Timer("VOLTAGE_TIMER")->isActive());
-    rig.fake.device.SetPlugged(true);
+    rig.device.Plug();
     rig.panel->OnTimer(VOLTAGE_TIMER);
     QVERIFY(!rig.Timer("VOLTAGE_TIMER")->isActive());
-    QCOMPARE(FramesOf(rig.fake, CMD_SET_MOTOR_VOLTAGE).back().Data(),
-             (std::vector<std::uint8_t>{125, 0}));
+    QCOMPARE(rig.Frames(CMD_SET_MOTOR_VOLTAGE).back().Data(), (std::vector<std::uint8_t>{125, 0}));
   }
 
   void speedBoxes() {
     PanelRig rig;
-    rig.fake.speedStatus = SPEED_STATUS_45;
+    rig.device.ChangeSpeedOnDevice(45);
     rig.Open();
     QVERIFY(rig.Get<QCheckBox>(IDC_SPEED45)->isChecked());
     rig.Get<QScrollBar>(IDC_REL33)->setSliderPosition(-7);
-    rig.fake.device.ClearFrames();  // the box was not checked: the slider sent nothing
+    rig.ClearFrames();  // the box was not checked: the slider sent nothing
     rig.Click(IDC_SPEED33);
     QVERIFY(rig.Get<QCheckBox>(IDC_SPEED33)->isChecked());
     QVERIFY(!rig.Get<QCheckBox>(IDC_SPEED45)->isChecked());
-    SpeedPayload sent = LastSpeed(rig.fake);
+    SpeedPayload sent = LastSpeed(rig);
     QCOMPARE(sent.speed, std::uint16_t{33});
     QCOMPARE(sent.relative, std::int16_t{-7});
     rig.Click(IDC_SPEED33);
-    sent = LastSpeed(rig.fake);
+    sent = LastSpeed(rig);
     QCOMPARE(sent.speed, std::uint16_t{0});
     QCOMPARE(sent.relative, std::int16_t{-7});
-    QCOMPARE(FramesOf(rig.fake, CMD_SET_SPEED).size(), std::size_t{2});
+    QCOMPARE(rig.Frames(CMD_SET_SPEED).size(), std::size_t{2});
   }
 
   void correctionWithoutActiveSpeedOnlyRelabels() {
     PanelRig rig;
+    rig.device.ChangeSpeedOnDevice(0);
     rig.Open();
     rig.Click(IDC_LOCK45);
     QVERIFY(rig.Get<QScrollBar>(IDC_ABS45)->isEnabled());
-    rig.fake.device.ClearFrames();
+    rig.ClearFrames();
     rig.Get<QScrollBar>(IDC_ABS45)->setSliderPosition(-12);
     rig.Get<QScrollBar>(IDC_REL45)->setSliderPosition(5);
-    QVERIFY(FramesOf(rig.fake, CMD_SET_SPEED).empty());
+    QVERIFY(rig.Frames(CMD_SET_SPEED).empty());
     QCOMPARE(rig.Text(IDC_SPEED45), QStringLiteral("45:abs -1.2%/rel 0.5%"));
     QCOMPARE(rig.panel->Image().Abs45(), std::int16_t{-12});
     QCOMPARE(rig.panel->Image().Rel45(), std::int16_t{5});
@@ -132,10 +130,8 @@ class PanelMotorTest : public QObject {
 
   void lockedAbsoluteCorrectionsSurviveAFill() {
     PanelRig rig;
-    SettingsImage image;
-    image.SetPanelDefaults();
-    image.SetAbsoluteCorrection(SettingsImage::Speed::k78, -321);
-    rig.fake.stored = image.Bytes();
+    rig.StoreDefaultsWith(
+        [](SettingsImage& image) { image.SetAbsoluteCorrection(SettingsImage::Speed::k78, -321); });
     rig.Open();
     QVERIFY(!rig.Get<QScrollBar>(IDC_ABS78)->isEnabled());
     QCOMPARE(rig.Text(IDC_SPEED78), QStringLiteral("78:abs -32.1%/rel 0.0%"));
@@ -145,19 +141,18 @@ class PanelMotorTest : public QObject {
   void rampSpeedGoesAtOnce() {
     PanelRig rig;
     rig.Open();
-    rig.fake.device.ClearFrames();
+    rig.ClearFrames();
     rig.Choose(IDC_RAMP_SPEED, 6);
-    QCOMPARE(FramesOf(rig.fake, CMD_SET_RAMP_SPEED).back().Data(),
-             (std::vector<std::uint8_t>{6, 0}));
+    QCOMPARE(rig.Frames(CMD_SET_RAMP_SPEED).back().Data(), (std::vector<std::uint8_t>{6, 0}));
     QCOMPARE(rig.panel->Image().RampSpeed(), 2u);
   }
 
   void fillWithoutDeviceClearsTheSpeedBoxes() {
     PanelRig rig;
-    rig.fake.speedStatus = SPEED_STATUS_78;
+    rig.device.ChangeSpeedOnDevice(78);
     rig.Open();
     QVERIFY(rig.Get<QCheckBox>(IDC_SPEED78)->isChecked());
-    rig.fake.device.SetPlugged(false);
+    rig.device.Unplug();
     rig.panel->FillControls();
     QVERIFY(!rig.Get<QCheckBox>(IDC_SPEED78)->isChecked());
   }

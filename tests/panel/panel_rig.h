@@ -1,5 +1,6 @@
 #pragma once
-// A panel on a scripted device, and the ways a user reaches its controls.
+// A panel on the simulated device in-process, in virtual time, with every frame the device
+// received, and the ways a user reaches the panel's controls.
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -10,15 +11,35 @@
 #include <QTest>
 #include <QTimer>
 #include <memory>
+#include <mutex>
+#include <vector>
 
 #include "panel/property_velmor.h"
-#include "tests/panel/fake_velmor.h"
+#include "sim/sim_device.h"
+#include "tests/support/recording_device.h"
 #include "tests/support/virtual_timing.h"
 
 struct PanelRig {
-  FakeVelmor fake;
-  std::unique_ptr<CDeviceLink> link = MakeLinkTo(fake.device);
+  PanelRig() {
+    device.SetTrace([this](const SimTraceEntry& entry) {
+      std::lock_guard guard(mutex);
+      frames.push_back({entry.frame, entry.replyAsked});
+    });
+    // Every test starts from the panel's own defaults on the device.
+    StoreDefaultsWith([](SettingsImage&) {});
+  }
+
   VirtualTiming timing;
+  SimOptions options = [this] {
+    SimOptions o = SimOptions::Instant();
+    o.timing = &timing;
+    o.requestMs = 1;  // lets the busy wait see time pass
+    return o;
+  }();
+  SimDevice device{options};
+  std::unique_ptr<CDeviceLink> link = MakeLinkTo(device);
+  std::mutex mutex;  // guards frames: an update worker's requests arrive on its own thread
+  std::vector<RecordedFrame> frames;
   std::unique_ptr<CPropertyVELMOR> panel;
 
   // Builds and shows the panel, which connects to the device; the status timer is stopped so
@@ -32,6 +53,47 @@ struct PanelRig {
     Timer("STATUS_TIMER")->stop();
     panel->show();
     return *panel;
+  }
+
+  // Makes `image` the device's stored settings, as a write from the tool would.
+  void Store(const SettingsImage& image) {
+    for (unsigned offset = 0; offset < 238; offset += 26) {
+      const unsigned count = std::min(26u, 238u - offset);
+      link->Request(nullptr, CMD_WRITE_SETTINGS, offset, 0, 0, count,
+                    image.Bytes().data() + offset);
+    }
+    link->Request(nullptr, CMD_WRITE_SETTINGS, 0, 1, 0, 0, nullptr);
+    ClearFrames();
+  }
+  // The panel's defaults with one change made by `edit`.
+  template <class Edit>
+  void StoreDefaultsWith(Edit edit) {
+    SettingsImage image;
+    image.SetPanelDefaults();
+    edit(image);
+    Store(image);
+  }
+  void SetFaults(void (*edit)(SimFaults&)) {
+    SimFaults faults = device.Faults();
+    edit(faults);
+    device.SetFaults(faults);
+  }
+
+  std::vector<RecordedFrame> Frames(std::uint8_t command) {
+    std::lock_guard guard(mutex);
+    std::vector<RecordedFrame> out;
+    for (const RecordedFrame& f : frames) {
+      if (f.Command() == command) out.push_back(f);
+    }
+    return out;
+  }
+  std::size_t FrameCount() {
+    std::lock_guard guard(mutex);
+    return frames.size();
+  }
+  void ClearFrames() {
+    std::lock_guard guard(mutex);
+    frames.clear();
   }
 
   QTimer* Timer(const char* name) const { return panel->findChild<QTimer*>(QLatin1String(name)); }

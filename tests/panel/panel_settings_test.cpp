@@ -22,36 +22,35 @@ class PanelSettingsTest : public QObject {
     QCOMPARE(rig.Text(IDC_GAIN_LABEL), QStringLiteral("Phono gain  0.0dB"));
     auto* gain = rig.Get<QScrollBar>(IDC_GAIN);
     gain->setSliderPosition(115);
-    rig.fake.device.ClearFrames();
+    rig.ClearFrames();
     rig.Scroll(IDC_GAIN, QAbstractSlider::SliderPageStepAdd);
     QCOMPARE(gain->value(), 120);
     QCOMPARE(rig.Text(IDC_GAIN_LABEL), QStringLiteral("Phono gain 12.0dB"));
-    QCOMPARE(FramesOf(rig.fake, CMD_SET_GAIN).back().Value(), std::uint16_t{120});
+    QCOMPARE(rig.Frames(CMD_SET_GAIN).back().Value(), std::uint16_t{120});
     rig.Scroll(IDC_GAIN, QAbstractSlider::SliderToMinimum);
-    QCOMPARE(FramesOf(rig.fake, CMD_SET_GAIN).back().Value(), std::uint16_t{0xFF88});
+    QCOMPARE(rig.Frames(CMD_SET_GAIN).back().Value(), std::uint16_t{0xFF88});
   }
 
   void outputRateAndPolaritySentAtOnce() {
     PanelRig rig;
     rig.Open();
-    rig.fake.device.ClearFrames();
+    rig.ClearFrames();
     rig.Choose(IDC_OUTPUT_RATE, 2);
-    QCOMPARE(FramesOf(rig.fake, CMD_SET_OUTPUT_RATE).size(), std::size_t{1});
-    QCOMPARE(FramesOf(rig.fake, CMD_SET_OUTPUT_RATE)[0].Value(), std::uint16_t{3});
+    QCOMPARE(rig.Frames(CMD_SET_OUTPUT_RATE).size(), std::size_t{1});
+    QCOMPARE(rig.Frames(CMD_SET_OUTPUT_RATE)[0].Value(), std::uint16_t{3});
     QCOMPARE(rig.panel->Image().OutputRate(), std::uint8_t{2});  // until the next write
     rig.Choose(IDC_POLARITY, 1);
-    QCOMPARE(FramesOf(rig.fake, CMD_SET_POLARITY)[0].Value(), std::uint16_t{1});
+    QCOMPARE(rig.Frames(CMD_SET_POLARITY)[0].Value(), std::uint16_t{1});
   }
 
   void serialAndDeliveryDate() {
     PanelRig rig;
-    SettingsImage image;
-    image.SetPanelDefaults();
-    image.SetSerialNumber(42);
-    image.SetDeliveryYear(6);
-    image.SetDeliveryMonth(0);
-    image.SetDeliveryDay(0);
-    rig.fake.stored = image.Bytes();
+    rig.StoreDefaultsWith([](SettingsImage& image) {
+      image.SetSerialNumber(42);
+      image.SetDeliveryYear(6);
+      image.SetDeliveryMonth(0);
+      image.SetDeliveryDay(0);
+    });
     rig.Open();
     QCOMPARE(rig.Text(IDC_SERIAL), QStringLiteral("00042"));
     QCOMPARE(rig.Get<QDateEdit>(IDC_DELIVERY)->text(), QStringLiteral("Sunday, 1. January 2006"));
@@ -59,56 +58,57 @@ class PanelSettingsTest : public QObject {
 
   void dayBeyondTheMonthRunsOn() {
     PanelRig rig;
-    SettingsImage image;
-    image.SetPanelDefaults();
-    image.SetDeliveryYear(6);
-    image.SetDeliveryMonth(2);
-    image.SetDeliveryDay(31);
-    rig.fake.stored = image.Bytes();
+    rig.StoreDefaultsWith([](SettingsImage& image) {
+      image.SetDeliveryYear(6);
+      image.SetDeliveryMonth(2);
+      image.SetDeliveryDay(31);
+    });
     rig.Open();
     QCOMPARE(rig.Get<QDateEdit>(IDC_DELIVERY)->date(), QDate(2006, 3, 3));
     // Written back untouched, it keeps its bytes; a picked date replaces them.
     rig.Click(IDC_WRITE_SETTINGS);
-    QCOMPARE(rig.fake.stored[SettingsImage::kDeliveryDay], std::uint8_t{31});
+    QCOMPARE(rig.device.StoredImage().DeliveryDay(), std::uint8_t{31});
     rig.Get<QDateEdit>(IDC_DELIVERY)->setDate(QDate(2007, 4, 5));
     rig.Click(IDC_WRITE_SETTINGS);
-    QCOMPARE(rig.fake.stored[SettingsImage::kDeliveryYear], std::uint8_t{7});
-    QCOMPARE(rig.fake.stored[SettingsImage::kDeliveryMonth], std::uint8_t{4});
-    QCOMPARE(rig.fake.stored[SettingsImage::kDeliveryDay], std::uint8_t{5});
+    QCOMPARE(rig.device.StoredImage().DeliveryYear(), std::uint8_t{7});
+    QCOMPARE(rig.device.StoredImage().DeliveryMonth(), std::uint8_t{4});
+    QCOMPARE(rig.device.StoredImage().DeliveryDay(), std::uint8_t{5});
   }
 
   void writeWithoutImageSendsNothing() {
     PanelRig rig;
-    rig.fake.identity.SetImageLength(0);
+    rig.SetFaults([](SimFaults& f) { f.imageLength = 0; });
     rig.Open();
     const SettingsImage before = rig.panel->Image();
     rig.Choose(IDC_POLARITY, 1);
-    rig.fake.device.ClearFrames();
+    rig.ClearFrames();
     rig.panel->OnWriteSettings();
-    QVERIFY(FramesOf(rig.fake, CMD_WRITE_SETTINGS).empty());
-    QVERIFY(FramesOf(rig.fake, CMD_READ_SETTINGS).empty());
-    QCOMPARE(FramesOf(rig.fake, CMD_SET_EQUALIZATION).size(), std::size_t{1});
+    QVERIFY(rig.Frames(CMD_WRITE_SETTINGS).empty());
+    QVERIFY(rig.Frames(CMD_READ_SETTINGS).empty());
+    QCOMPARE(rig.Frames(CMD_SET_EQUALIZATION).size(), std::size_t{1});
     QVERIFY(rig.panel->Image() == before);
     QCOMPARE(rig.Get<QComboBox>(IDC_POLARITY)->currentIndex(), 0);  // refilled from the image
   }
 
   void defaultSettingsKeepTheSystemData() {
     PanelRig rig;
-    SettingsImage image;
-    image.SetPanelDefaults();
-    image.SetSerialNumber(12345);
-    image.SetDeliveryYear(6);
-    image.SetDeliveryMonth(3);
-    image.SetDeliveryDay(7);
-    rig.fake.stored = image.Bytes();
+    rig.StoreDefaultsWith([](SettingsImage& image) {
+      image.SetSerialNumber(12345);
+      image.SetDeliveryYear(6);
+      image.SetDeliveryMonth(3);
+      image.SetDeliveryDay(7);
+    });
+    const SystemData kept = rig.device.StoredImage().GetSystemData();
     rig.Open();
     bool asked = false;
     rig.panel->m_askInitSystemData = [&] { return asked = true; };
     rig.Click(IDC_DEFAULT_SETTINGS);
     QVERIFY(!asked);
-    QCOMPARE(rig.fake.restoreCount, 1);
-    const SystemData kept = image.GetSystemData();
-    QVERIFY(std::equal(kept.bytes.begin(), kept.bytes.end(), rig.fake.restoredWith.begin()));
+    QCOMPARE(rig.Frames(CMD_RESTORE_DEFAULTS).size(), std::size_t{1});
+    QCOMPARE(rig.Frames(CMD_RESTORE_DEFAULTS)[0].Data(),
+             std::vector<std::uint8_t>(kept.bytes.begin(), kept.bytes.end()));
+    // The device's defaults came back with it: gain +3.0 dB.
+    QCOMPARE(rig.Text(IDC_GAIN_LABEL), QStringLiteral("Phono gain  3.0dB"));
     QVERIFY(!QGuiApplication::overrideCursor());
   }
 
@@ -118,13 +118,13 @@ class PanelSettingsTest : public QObject {
     rig.panel->m_askInitSystemData = [] { return true; };
     rig.panel->m_today = [] { return settings::LocalDate{2006, 3, 7}; };
     rig.Click(IDC_DEFAULT_SETTINGS);
-    const std::array<std::uint8_t, 12> fresh{0, 6, 3, 7, 0x64, 0, 0, 0, 3, 0, 0, 0};
-    QCOMPARE(rig.fake.restoredWith, fresh);
+    const std::vector<std::uint8_t> fresh{0, 6, 3, 7, 0x64, 0, 0, 0, 3, 0, 0, 0};
+    QCOMPARE(rig.Frames(CMD_RESTORE_DEFAULTS).back().Data(), fresh);
+    QCOMPARE(rig.Text(IDC_SERIAL), QStringLiteral("00100"));
 
     rig.panel->m_askInitSystemData = [] { return false; };
     rig.Click(IDC_DEFAULT_SETTINGS);
-    const std::array<std::uint8_t, 12> keptDefaults{1};
-    QCOMPARE(rig.fake.restoredWith, keptDefaults);
+    QCOMPARE(rig.Frames(CMD_RESTORE_DEFAULTS).back().Data(), fresh);
   }
 
   void serialBeyondFiveDigitsSurvives() {
@@ -133,7 +133,7 @@ class PanelSettingsTest : public QObject {
     auto* serial = rig.Get<QLineEdit>(IDC_SERIAL);
     rig.Type(serial, QStringLiteral("4000000000"));
     rig.Click(IDC_WRITE_SETTINGS);
-    QCOMPARE(wire::GetU32(&rig.fake.stored[SettingsImage::kSerialNumber]), 4000000000u);
+    QCOMPARE(rig.device.StoredImage().SerialNumber(), 4000000000u);
     QCOMPARE(serial->text(), QStringLiteral("4000000000"));
   }
 
@@ -156,14 +156,13 @@ class PanelSettingsTest : public QObject {
       image.SetPhonoGain(static_cast<std::int8_t>(random.bounded(-120, 121)));
       image.SetMotorVoltage(static_cast<std::uint16_t>(random.bounded(60, 241)));
       image.SetRampSpeed(static_cast<unsigned>(random.bounded(8)));
-      rig.fake.stored = image.Bytes();
-      rig.fake.staged = image.Bytes();
+      rig.Store(image);
       rig.Open(round % 2 == 0);
       rig.Click(IDC_READ_SETTINGS);
       rig.Click(IDC_WRITE_SETTINGS);
-      QVERIFY2(FramesOf(rig.fake, CMD_WRITE_SETTINGS).size() == 11, "ten chunks and a commit");
+      QVERIFY2(rig.Frames(CMD_WRITE_SETTINGS).size() == 11, "ten chunks and a commit");
       for (std::size_t i = 0; i < 238; ++i) {
-        QVERIFY2(rig.fake.stored[i] == image.Bytes()[i],
+        QVERIFY2(rig.device.StoredImage().Bytes()[i] == image.Bytes()[i],
                  qPrintable(QStringLiteral("round %1, byte %2").arg(round).arg(i)));
       }
     }

@@ -5,32 +5,10 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "device/device_operations.h"
 #include "panel/control_ids.h"
 #include "panel/property_velmor.h"
-#include "sim/sim_device.h"
+#include "tests/panel/panel_rig.h"
 #include "tests/panel/panel_test_main.h"
-#include "tests/support/recording_device.h"
-#include "tests/support/virtual_timing.h"
-
-namespace {
-
-struct SimRig {
-  VirtualTiming timing;
-  SimOptions options = [this] {
-    SimOptions o = SimOptions::Instant();
-    o.timing = &timing;
-    o.requestMs = 1;
-    return o;
-  }();
-  SimDevice device{options};
-  std::unique_ptr<CDeviceLink> link = MakeLinkTo(device);
-  CPropertyVELMOR panel{*link, timing};
-
-  QString Text(int id) { return panel.ControlAs<QLabel>(id)->text(); }
-};
-
-}  // namespace
 
 class PanelUpdateTest : public QObject {
   Q_OBJECT
@@ -40,48 +18,45 @@ class PanelUpdateTest : public QObject {
   void initTestCase() { PreparePanelTests(m_folder); }
 
   void updateRunsToTheEnd() {
-    SimRig rig;
-    rig.panel.show();
+    PanelRig rig;
+    rig.Open();
     QCOMPARE(rig.Text(IDC_APP_VERSION),
              QStringLiteral("App.:V1.012, 01.02.2006 (***V1.013, 05.03.2006***)"));
-    QStringList statuses;
-    auto* progress = rig.panel.ControlAs<QProgressBar>(IDC_PROGRESS);
-    connect(progress, &QProgressBar::valueChanged, this,
-            [&] { statuses << rig.Text(IDC_APP_VERSION); });
-    QTest::mouseClick(rig.panel.ControlAs<QPushButton>(IDC_SOFTWARE_UPDATE), Qt::LeftButton);
-    QVERIFY(rig.panel.UpdateRunning());
+    auto* progress = rig.panel->ControlAs<QProgressBar>(IDC_PROGRESS);
+    rig.Click(IDC_SOFTWARE_UPDATE);
+    QVERIFY(rig.panel->UpdateRunning());
     QVERIFY(progress->isVisible());
-    QTRY_VERIFY_WITH_TIMEOUT(!rig.panel.UpdateRunning(), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(!rig.panel->UpdateRunning(), 20000);
     QCOMPARE(progress->value(), 100);
     QVERIFY(!progress->isVisible());
-    QVERIFY(rig.panel.Control(IDC_WRITE_SETTINGS)->isEnabled());
+    QVERIFY(rig.panel->Control(IDC_WRITE_SETTINGS)->isEnabled());
     // Still the identity from before the update, until the next device-change notice.
     QCOMPARE(rig.Text(IDC_APP_VERSION),
              QStringLiteral("App.:V1.012, 01.02.2006 (***V1.013, 05.03.2006***)"));
-    rig.panel.OnDeviceChange();
+    rig.panel->OnDeviceChange();
     QCOMPARE(rig.Text(IDC_APP_VERSION), QStringLiteral("App.:V1.013, 05.03.2006"));
   }
 
   void failedUpdateShowsItsTextUntilTheEnd() {
-    SimRig rig;
-    rig.panel.show();
-    rig.panel.OnUpdateStatus(37, QStringLiteral("ERROR: Please restart unit!"));
+    PanelRig rig;
+    rig.Open();
+    rig.panel->OnUpdateStatus(37, QStringLiteral("ERROR: Please restart unit!"));
     QCOMPARE(rig.Text(IDC_APP_VERSION), QStringLiteral("ERROR: Please restart unit!"));
-    QCOMPARE(rig.panel.ControlAs<QProgressBar>(IDC_PROGRESS)->value(), 37);
-    rig.panel.OnUpdateEnd(false);
+    QCOMPARE(rig.panel->ControlAs<QProgressBar>(IDC_PROGRESS)->value(), 37);
+    rig.panel->OnUpdateEnd(false);
     QCOMPARE(rig.Text(IDC_APP_VERSION),
              QStringLiteral("App.:V1.012, 01.02.2006 (***V1.013, 05.03.2006***)"));
-    QVERIFY(rig.panel.Control(IDC_SOFTWARE_UPDATE)->isEnabled());
+    QVERIFY(rig.panel->Control(IDC_SOFTWARE_UPDATE)->isEnabled());
   }
 
   void workerThatCannotBeCreatedChangesNothing() {
-    SimRig rig;
-    rig.panel.show();
-    rig.panel.m_createUpdateWorker = [](CPropertyVELMOR&) { return nullptr; };
-    QTest::mouseClick(rig.panel.ControlAs<QPushButton>(IDC_SOFTWARE_UPDATE), Qt::LeftButton);
-    QVERIFY(!rig.panel.UpdateRunning());
-    QVERIFY(rig.panel.Control(IDC_WRITE_SETTINGS)->isEnabled());
-    QVERIFY(!rig.panel.Control(IDC_PROGRESS)->isVisible());
+    PanelRig rig;
+    rig.Open();
+    rig.panel->m_createUpdateWorker = [](CPropertyVELMOR&) { return nullptr; };
+    rig.Click(IDC_SOFTWARE_UPDATE);
+    QVERIFY(!rig.panel->UpdateRunning());
+    QVERIFY(rig.panel->Control(IDC_WRITE_SETTINGS)->isEnabled());
+    QVERIFY(!rig.panel->Control(IDC_PROGRESS)->isVisible());
   }
 };
 
