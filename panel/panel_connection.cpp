@@ -7,6 +7,13 @@
 #include <QLabel>
 #include <QProgressBar>
 
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#endif
+
 #include "device/device_operations.h"
 #include "device/device_path.h"
 #include "device/version_text.h"
@@ -177,6 +184,13 @@ void CPropertyVELMOR::OnDeviceChange() {
     m_reconnectTimer.start(kSettleMs);
   }
 }
+
+#ifdef _WIN32
+bool CPropertyVELMOR::nativeEvent(const QByteArray& eventType, void* message, qintptr* result) {
+  if (static_cast<const MSG*>(message)->message == WM_DEVICECHANGE) OnDeviceChange();
+  return QDialog::nativeEvent(eventType, message, result);
+}
+#endif
 
 void CPropertyVELMOR::OnHardwareTest() {
   if (m_runHardwareTest) m_runHardwareTest(*this);

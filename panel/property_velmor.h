@@ -123,6 +123,10 @@ class CPropertyVELMOR : public QDialog {
   void reject() override;
   bool eventFilter(QObject* watched, QEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
+#ifdef _WIN32
+  // WM_DEVICECHANGE: every top-level window hears of devices coming and going.
+  bool nativeEvent(const QByteArray& eventType, void* message, qintptr* result) override;
+#endif
 
  private:
   // The three speeds and their controls, in the order 33, 45, 78.
