@@ -1,9 +1,12 @@
 // The panel on velmor-sim through the local socket: connecting at start, unplugging and
 // plugging back while the panel runs.
 
+#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QProcess>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QTest>
 
 #include "device/device_path.h"
@@ -57,6 +60,27 @@ class PanelSocketTest : public QObject {
     QCOMPARE(Control({"plug"}), 0);
     QTRY_VERIFY_WITH_TIMEOUT(panel.Control(IDC_WRITE_SETTINGS)->isEnabled(), 3000);
     QCOMPARE(Text(panel, IDC_BOOT_VERSION), QStringLiteral("Boot: V1.002, 10.01.2006"));
+  }
+
+  // The device restarts into its boot loader and back while the panel watches its folder.
+  void updateThroughTheSocket() {
+    CDeviceLink link;
+    SystemTiming timing;
+    CPropertyVELMOR panel(link, timing);
+    panel.show();
+    QVERIFY(Text(panel, IDC_APP_VERSION).endsWith(QStringLiteral("(***V1.013, 05.03.2006***)")));
+    QTest::mouseClick(panel.ControlAs<QPushButton>(IDC_SOFTWARE_UPDATE), Qt::LeftButton);
+    QVERIFY(panel.UpdateRunning());
+    QTRY_VERIFY_WITH_TIMEOUT(!panel.UpdateRunning(), 60000);
+    QCOMPARE(panel.ControlAs<QProgressBar>(IDC_PROGRESS)->value(), 100);
+    // The simulator starts the new application without leaving the folder, where a device
+    // re-enumerates; any change in the folder is a device-change notice.
+    QFile notice(m_folder.filePath(QStringLiteral("re-enumerated")));
+    QVERIFY(notice.open(QIODevice::WriteOnly));
+    notice.close();
+    QTRY_COMPARE_WITH_TIMEOUT(Text(panel, IDC_APP_VERSION).left(23),
+                              QStringLiteral("App.:V1.013, 05.03.2006"), 5000);
+    QVERIFY(panel.Control(IDC_WRITE_SETTINGS)->isEnabled());
   }
 };
 
