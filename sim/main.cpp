@@ -46,6 +46,8 @@ int Serve(const std::string& stateDir, const std::string& traceTarget, SimOption
   sigaddset(&stopSignals, SIGINT);
   sigaddset(&stopSignals, SIGHUP);
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+  // A trace piped into a reader that quits must not kill the simulator with its socket file.
+  std::signal(SIGPIPE, SIG_IGN);
 
   std::string error;
   if (!device::EnsureDeviceFolder()) {

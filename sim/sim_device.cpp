@@ -1,7 +1,6 @@
 #include "sim/sim_device.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "sim/device_defaults.h"
 

@@ -76,6 +76,7 @@ int RunSim(const std::string& deviceFolder, const std::vector<std::string>& args
   std::stringstream text;
   text << std::ifstream(log).rdbuf();
   output = text.str();
+  unlink(log.c_str());
   return code;
 }
 

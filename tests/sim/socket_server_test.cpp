@@ -1,100 +1,17 @@
-// The socket server against the tool's own socket channel, in a private device folder.
+// The local socket protocol as the server speaks it: exact frames, bad responses, probes, malformed
+// requests.
 
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
 
-#include <cstring>
 #include <fstream>
-#include <thread>
 
 #include "device/device_operations.h"
-#include "sim/sim_device.h"
-#include "sim/socket_server.h"
-#include "tests/sim/sim_test_support.h"
-#include "tests/support/recording_device.h"
+#include "tests/sim/socket_server_fixture.h"
 
 namespace {
 
 using namespace std::chrono_literals;
-using Kind = ConnectionEvent::Kind;
-
-int Connect(const std::string& path) {
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-  const int fd = socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
-  if (connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-    close(fd);
-    return -1;
-  }
-  return fd;
-}
-
-// Sends one raw message and returns the response message (empty when the server closed).
-std::vector<std::uint8_t> RawExchange(const std::string& path, std::vector<std::uint8_t> message) {
-  const int fd = Connect(path);
-  if (fd < 0) return {0xEE};
-  send(fd, message.data(), message.size(), MSG_NOSIGNAL);
-  std::vector<std::uint8_t> response(64);
-  pollfd p{fd, POLLIN, 0};
-  ssize_t got = poll(&p, 1, 3000) == 1 ? recv(fd, response.data(), response.size(), 0) : -1;
-  close(fd);
-  response.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
-  return response;
-}
-
-// Records the server's connection events.
-class EventLog {
- public:
-  void Add(const ConnectionEvent& e) {
-    std::lock_guard guard(m_mutex);
-    m_events.push_back(e);
-  }
-  std::vector<ConnectionEvent> Events() const {
-    std::lock_guard guard(m_mutex);
-    return m_events;
-  }
-  // Position of an event in the log; -1 when missing.
-  int Find(Kind kind, std::uint64_t connection) const {
-    std::lock_guard guard(m_mutex);
-    for (std::size_t i = 0; i < m_events.size(); ++i) {
-      if (m_events[i].kind == kind && m_events[i].connection == connection) {
-        return static_cast<int>(i);
-      }
-    }
-    return -1;
-  }
-
- private:
-  mutable std::mutex m_mutex;
-  std::vector<ConnectionEvent> m_events;
-};
-
-class SocketServerTest : public ::testing::Test {
- protected:
-  void Serve(DeviceEndpoint& endpoint) {
-    server = std::make_unique<SimSocketServer>(endpoint, path);
-    server->SetObserver([this](const ConnectionEvent& e) { log.Add(e); });
-    std::string error;
-    ASSERT_TRUE(server->Start(error)) << error;
-  }
-
-  // A simulated device for the test to make; it outlives the server that serves it.
-  SimDevice& MakeDevice(SimOptions options = SimOptions::Instant()) {
-    sim = std::make_unique<SimDevice>(options);
-    return *sim;
-  }
-
-  simtest::TempFolder folder;
-  std::string path = folder / "VELMORUSBDevice0";
-  EventLog log;
-  RecordingDevice recorder;
-  std::unique_ptr<SimDevice> sim;
-  std::unique_ptr<SimSocketServer> server;  // last: stopped before the devices go
-};
+using namespace simtest;
 
 // Every command the tool sends, with the data edge cases of the link.
 void RunEveryCommand(CDeviceLink& link, std::vector<std::pair<bool, ControlReply>>& results) {
@@ -195,77 +112,6 @@ TEST_F(SocketServerTest, PresenceProbeSendsNothing) {
   ASSERT_TRUE(simtest::WaitFor([&] { return log.Find(Kind::kClosed, 1) >= 0; }));
   EXPECT_EQ(log.Find(Kind::kRequest, 1), -1);
   EXPECT_TRUE(device.Frames().empty());
-}
-
-TEST_F(SocketServerTest, UnplugRemovesTheSocketFileAndPlugBringsItBack) {
-  SimDevice& device = MakeDevice();
-  Serve(device);
-  auto link = simtest::MakeSocketLink(path);
-  device.Unplug();
-  ASSERT_TRUE(simtest::WaitFor([&] { return !simtest::FileExists(path); }));
-  EXPECT_FALSE(link->IsPresent());
-  DeviceIdentity id;
-  EXPECT_FALSE(device::ReadIdentity(*link, id));
-  device.Plug();
-  ASSERT_TRUE(simtest::WaitFor([&] { return simtest::FileExists(path); }));
-  EXPECT_TRUE(device::ReadIdentity(*link, id));
-}
-
-TEST_F(SocketServerTest, BeginUpdateTakesTheDeviceAwayForAMoment) {
-  SimOptions options = SimOptions::Instant();
-  options.restartMs = 300;
-  SimDevice& device = MakeDevice(options);
-  Serve(device);
-  auto link = simtest::MakeSocketLink(path);
-  ASSERT_TRUE(link->BeginUpdate(0));
-  EXPECT_FALSE(link->IsPresent());
-  ASSERT_TRUE(simtest::WaitFor([&] { return link->IsPresent(); }));
-  DeviceIdentity id;
-  ASSERT_TRUE(device::ReadIdentity(*link, id));
-  EXPECT_TRUE(id.BootLoaderOnly());
-}
-
-TEST_F(SocketServerTest, RequestsOfTwoThreadsOnOneLinkNeverOverlapOnTheWire) {
-  RecordingDevice& device = recorder;
-  Serve(device);
-  server->SetFaults({200, 0, 0});  // holds each exchange open for 200 ms
-  auto link = simtest::MakeSocketLink(path);
-  bool ok[2] = {};
-  std::thread a([&] { ok[0] = link->Request(nullptr, CMD_SET_GAIN, 1, 0, 0, 0, nullptr); });
-  std::thread b([&] { ok[1] = link->Request(nullptr, CMD_SET_GAIN, 2, 0, 0, 0, nullptr); });
-  a.join();
-  b.join();
-  EXPECT_TRUE(ok[0] && ok[1]);
-  ASSERT_TRUE(simtest::WaitFor([&] { return log.Find(Kind::kClosed, 2) >= 0; }));
-  EXPECT_LT(log.Find(Kind::kAccepted, 1), log.Find(Kind::kRequest, 1));
-  EXPECT_LT(log.Find(Kind::kRequest, 1), log.Find(Kind::kResponded, 1));
-  EXPECT_LT(log.Find(Kind::kResponded, 1), log.Find(Kind::kClosed, 1));
-  EXPECT_LT(log.Find(Kind::kClosed, 1), log.Find(Kind::kAccepted, 2))
-      << "the second connection came only after the first one's close";
-}
-
-TEST_F(SocketServerTest, TwoLinksDoOverlapSoTheServerWouldSeeIt) {
-  RecordingDevice& device = recorder;
-  Serve(device);
-  server->SetFaults({500, 0, 0});
-  auto first = simtest::MakeSocketLink(path), second = simtest::MakeSocketLink(path);
-  std::thread a([&] { first->Request(nullptr, CMD_SET_GAIN, 1, 0, 0, 0, nullptr); });
-  ASSERT_TRUE(simtest::WaitFor([&] { return log.Find(Kind::kRequest, 1) >= 0; }));
-  EXPECT_TRUE(second->Request(nullptr, CMD_SET_GAIN, 2, 0, 0, 0, nullptr));
-  a.join();
-  ASSERT_TRUE(simtest::WaitFor([&] { return log.Find(Kind::kClosed, 1) >= 0; }));
-  EXPECT_LT(log.Find(Kind::kAccepted, 2), log.Find(Kind::kClosed, 1));
-}
-
-TEST_F(SocketServerTest, SilentClientDoesNotHoldUpOthers) {
-  SimDevice& device = MakeDevice();
-  Serve(device);
-  const int silent = Connect(path);
-  ASSERT_GE(silent, 0);
-  ASSERT_TRUE(simtest::WaitFor([&] { return log.Find(Kind::kAccepted, 1) >= 0; }));
-  DeviceIdentity id;
-  EXPECT_TRUE(device::ReadIdentity(*simtest::MakeSocketLink(path, 2000ms), id));
-  close(silent);
 }
 
 TEST_F(SocketServerTest, MalformedRequestsGetAFailedResponse) {
