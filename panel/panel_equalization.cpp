@@ -51,7 +51,8 @@ void CPropertyVELMOR::RedrawPlot() {
 
 void CPropertyVELMOR::mouseMoveEvent(QMouseEvent* event) {
   auto* plot = ControlAs<eq::PictureControl>(IDC_PLOT);
-  if (plot->isVisible()) {
+  // A disabled plot keeps its readout.
+  if (plot->isEnabled()) {
     const QPoint at = plot->MapToPicture(this, event->position().toPoint());
     if (eq::MovePointer(m_response.plot, at.x(), at.y())) RedrawPlot();
   }
