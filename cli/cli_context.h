@@ -16,8 +16,7 @@ inline constexpr int kExitUsage = 2;   // bad usage or bad input
 
 // Thrown by a command; main prints "velmorctl: <message>" on stderr and exits with `code`.
 struct Failure : std::runtime_error {
-  Failure(int exitCode, const std::string& message)
-      : std::runtime_error(message), code(exitCode) {}
+  Failure(int exitCode, const std::string& message) : std::runtime_error(message), code(exitCode) {}
   int code;
 };
 

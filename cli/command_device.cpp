@@ -1,7 +1,289 @@
+// velmorctl identity, settings show|save|load, defaults.
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
 #include "cli/commands.h"
+#include "cli/settings_text.h"
+#include "device/device_operations.h"
+#include "device/version_text.h"
+#include "settings/settings_transfer.h"
 
 namespace cli {
 
-void AddDeviceCommands(CLI::App& /*app*/, CliContext& /*context*/) {}
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+struct DeviceState {
+  bool present = false;
+  DeviceIdentity identity;
+};
+
+DeviceState Identify(CliContext& context) {
+  DeviceState state;
+  state.present = context.Link().IsPresent();
+  if (state.present && !device::ReadIdentity(context.Link(), state.identity)) {
+    throw Failure(kExitDevice, "the device did not answer the identity request");
+  }
+  return state;
+}
+
+Json FirmwareJson(const DeviceIdentity::Firmware& f) {
+  return Json{{"version", device::FormatVersion(f.major, f.minor)},
+              {"date", device::FormatDate(f.day, f.month, 2000u + f.year)}};
+}
+
+// The four status lines the panel shows for a running application whose flag is clear.
+std::vector<std::string> StatusLines(const DeviceState& state) {
+  std::vector<std::string> lines;
+  if (!state.present || !state.identity.ApplicationRunning()) return lines;
+  const std::uint8_t flags = state.identity.HardwareFlags();
+  if (!(flags & FLAG_DSP)) lines.emplace_back("DSP not found!");
+  if (!(flags & FLAG_FPGA)) lines.emplace_back("FPGA not loaded!");
+  if (!(flags & FLAG_TRANSMITTER)) lines.emplace_back("Transmitter not found!");
+  if (!(flags & FLAG_EEPROM)) lines.emplace_back("EEPROM not found!");
+  return lines;
+}
+
+void ShowIdentity(CliContext& context, bool json) {
+  const DeviceState state = Identify(context);
+  const DeviceIdentity& id = state.identity;
+  const bool boot = state.present && id.Boot().marker == kBootMarker;
+  const bool application = state.present && id.ApplicationRunning();
+  if (json) {
+    Json out{{"present", state.present}};
+    out["mode"] = state.present ? Json(id.DeviceMode()) : Json(nullptr);
+    out["image_length"] = state.present ? Json(id.ImageLength()) : Json(nullptr);
+    out["hardware_flags"] = state.present ? Json(id.HardwareFlags()) : Json(nullptr);
+    out["status_lines"] = StatusLines(state);
+    out["boot"] = boot ? FirmwareJson(id.Boot()) : Json(nullptr);
+    out["application"] = application ? FirmwareJson(id.Application()) : Json(nullptr);
+    std::printf("%s\n", out.dump(2).c_str());
+  } else if (state.present) {
+    std::printf("present:        yes (%s)\n", context.Link().DeviceName().c_str());
+    std::printf("mode:           %u\n", id.DeviceMode());
+    std::printf("image length:   %u bytes\n", id.ImageLength());
+    std::printf("hardware flags: 0x%02X\n", id.HardwareFlags());
+    for (const std::string& line : StatusLines(state)) std::printf("  %s\n", line.c_str());
+    if (application) {
+      const auto a = id.Application();
+      std::printf("application:    %s, %s\n", device::FormatVersion(a.major, a.minor).c_str(),
+                  device::FormatDate(a.day, a.month, 2000u + a.year).c_str());
+    } else {
+      std::printf("application:    not running\n");
+    }
+    if (boot) {
+      const auto b = id.Boot();
+      std::printf("boot loader:    %s, %s\n", device::FormatVersion(b.major, b.minor).c_str(),
+                  device::FormatDate(b.day, b.month, 2000u + b.year).c_str());
+    }
+  } else {
+    std::printf("present:        no (%s)\n", context.Link().DeviceName().c_str());
+  }
+  if (!state.present)
+    throw Failure(kExitDevice, "device not present (" + context.Link().DeviceName() + ")");
+}
+
+// Reads the whole image the device declares; fails on a partial read.
+std::uint16_t ReadImage(CliContext& context, SettingsImage& image) {
+  context.RequirePresent();
+  const DeviceState state = Identify(context);
+  const std::uint16_t length = state.identity.ImageLength();
+  SystemTiming timing;
+  settings::SettingsTransfer transfer(context.Link(), timing, image, {});
+  if (!transfer.ReadSettings(length)) {
+    throw Failure(kExitDevice, "reading the settings failed");
+  }
+  return length;
+}
+
+Json CurveJson(const EqCurve& curve) {
+  return Json{{"name", curve.Name()},      {"in_use", curve.InUse()},
+              {"mode", curve.CurveMode()}, {"flags", curve.CurveFlags()},
+              {"t1", curve.T(0)},          {"t2", curve.T(1)},
+              {"t3", curve.T(2)},          {"t4", curve.T(3)}};
+}
+
+Json ImageJson(const SettingsImage& image, std::uint16_t length) {
+  using Speed = SettingsImage::Speed;
+  Json curves = Json::array();
+  for (std::size_t i = 0; i < SettingsImage::kCurveCount; ++i)
+    curves.push_back(CurveJson(image.Curve(i)));
+  auto correction = [&](Speed s) {
+    return Json{{"absolute_percent", image.AbsoluteCorrection(s) * 0.1},
+                {"relative_percent", image.RelativeCorrection(s) * 0.1}};
+  };
+  return Json{
+      {"image_length", length},
+      {"system_tag", image.SystemTag()},
+      {"delivery_date", device::FormatDate(image.DeliveryDay(), image.DeliveryMonth(),
+                                           2000u + image.DeliveryYear())},
+      {"serial_number", image.SerialNumber()},
+      {"system_flags", image.SystemFlags()},
+      {"motor_control_unit", MotorUnitName(image.MotorUnitInstalled())},
+      {"auto_mute", AutoMuteName(image.AutoMute())},
+      {"speed_corrections",
+       {{"33", correction(Speed::k33)},
+        {"45", correction(Speed::k45)},
+        {"78", correction(Speed::k78)}}},
+      {"output_rate", {{"code", image.OutputRate()}, {"name", OutputRateName(image.OutputRate())}}},
+      {"phono_gain_db", image.PhonoGain() * 0.1},
+      {"motor_voltage_volt", image.MotorVoltage() * 0.1},
+      {"mode_flags", image.ModeFlags()},
+      {"polarity", PolarityName(image.PolarityInverted())},
+      {"preset_index", image.PresetIndex()},
+      {"ramp_speed", {{"index", image.RampSpeed()}, {"name", RampSpeedName(image.RampSpeed())}}},
+      {"curves", curves},
+  };
+}
+
+void PrintImage(const SettingsImage& image, std::uint16_t length) {
+  using Speed = SettingsImage::Speed;
+  std::printf("image length:        %u bytes\n", length);
+  std::printf("serial number:       %05u\n", image.SerialNumber());
+  std::printf(
+      "delivery:            %s\n",
+      device::FormatDate(image.DeliveryDay(), image.DeliveryMonth(), 2000u + image.DeliveryYear())
+          .c_str());
+  std::printf("motor control unit:  %s\n", MotorUnitName(image.MotorUnitInstalled()));
+  std::printf("AutoMute:            %s\n", AutoMuteName(image.AutoMute()));
+  std::printf("phono gain:          %.1f dB\n", image.PhonoGain() * 0.1);
+  std::printf("polarity:            %s\n", PolarityName(image.PolarityInverted()));
+  std::printf("output rate:         %s (%u)\n", OutputRateName(image.OutputRate()),
+              image.OutputRate());
+  std::printf("motor voltage:       %.1f Volt\n", image.MotorVoltage() * 0.1);
+  std::printf("ramp up speed:       %s (%u)\n", RampSpeedName(image.RampSpeed()),
+              image.RampSpeed());
+  const char* speeds[] = {"33", "45", "78"};
+  for (int s = 0; s < 3; ++s) {
+    const auto speed = static_cast<Speed>(s);
+    std::printf("speed %s:            abs %.1f%% rel %.1f%%\n", speeds[s],
+                image.AbsoluteCorrection(speed) * 0.1, image.RelativeCorrection(speed) * 0.1);
+  }
+  std::printf("equalization:        slot %u\n", image.PresetIndex());
+  for (std::size_t i = 0; i < SettingsImage::kCurveCount; ++i) {
+    const EqCurve c = image.Curve(i);
+    std::printf("  %c %zu %-15s t1 %5u  t2 %5u  t3 %5u  t4 %5u%s\n",
+                i == image.PresetIndex() ? '*' : ' ', i, c.Name().c_str(), c.T(0), c.T(1), c.T(2),
+                c.T(3), c.InUse() ? "" : "  (not in use)");
+  }
+}
+
+void ShowSettings(CliContext& context, bool json) {
+  SettingsImage image;
+  const std::uint16_t length = ReadImage(context, image);
+  if (json) {
+    std::printf("%s\n", ImageJson(image, length).dump(2).c_str());
+  } else {
+    PrintImage(image, length);
+  }
+}
+
+std::size_t Moved(std::uint16_t length) {
+  return std::min<std::size_t>(length, SettingsImage::kSize);
+}
+
+void SaveSettings(CliContext& context, const std::string& path) {
+  SettingsImage image;
+  const std::size_t length = Moved(ReadImage(context, image));
+  const std::string temporary = path + ".tmp";
+  {
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(image.Bytes().data()),
+              static_cast<std::streamsize>(length));
+    if (!out.flush()) throw Failure(kExitUsage, "cannot write " + temporary);
+  }
+  if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+    std::remove(temporary.c_str());
+    throw Failure(kExitUsage, "cannot write " + path);
+  }
+  std::printf("saved %zu bytes to %s\n", length, path.c_str());
+}
+
+void LoadSettings(CliContext& context, const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw Failure(kExitUsage, "cannot open " + path);
+  const std::vector<char> bytes((std::istreambuf_iterator<char>(in)),
+                                std::istreambuf_iterator<char>());
+  context.RequirePresent();
+  const DeviceState state = Identify(context);
+  const std::uint16_t length = state.identity.ImageLength();
+  if (length == 0) throw Failure(kExitDevice, "the device declares no settings image");
+  if (bytes.size() != Moved(length)) {
+    throw Failure(kExitUsage, path + " holds " + std::to_string(bytes.size()) +
+                                  " bytes; the device's settings image has " +
+                                  std::to_string(Moved(length)));
+  }
+  SettingsImage image;
+  std::copy(bytes.begin(), bytes.end(), image.Bytes().begin());
+  SystemTiming timing;
+  settings::SettingsTransfer transfer(context.Link(), timing, image, {});
+  if (!transfer.WriteSettings(length)) throw Failure(kExitDevice, "writing the settings failed");
+  SettingsImage check;
+  ReadImage(context, check);
+  if (!std::equal(bytes.begin(), bytes.end(), check.Bytes().begin())) {
+    throw Failure(kExitDevice, "the device holds other bytes than were written");
+  }
+  std::printf("loaded %zu bytes from %s\n", bytes.size(), path.c_str());
+}
+
+void RestoreDefaults(CliContext& context, bool initSystemData) {
+  SettingsImage image;
+  const std::uint16_t length = ReadImage(context, image);  // the system data the device holds
+  if (length == 0) throw Failure(kExitDevice, "the device declares no settings image");
+  SystemTiming timing;
+  settings::TransferHooks hooks;
+  hooks.askInitSystemData = [] { return true; };
+  settings::SettingsTransfer transfer(context.Link(), timing, image, hooks);
+  if (!transfer.RestoreDefaults(length, initSystemData)) {
+    throw Failure(kExitDevice, "the device did not take the restore command");
+  }
+  std::printf("defaults restored%s\n", initSystemData ? " with fresh system data" : "");
+}
+
+}  // namespace
+
+void AddDeviceCommands(CLI::App& app, CliContext& context) {
+  // Option values live as long as the callbacks that read them.
+  struct Options {
+    bool identityJson = false;
+    bool showJson = false;
+    std::string savePath;
+    std::string loadPath;
+    bool initSystemData = false;
+  };
+  auto options = std::make_shared<Options>();
+
+  auto* identity =
+      app.add_subcommand("identity", "Whether the device is present, its versions and status");
+  identity->add_flag("--json", options->identityJson, "Print JSON");
+  identity->callback([&context, options] { ShowIdentity(context, options->identityJson); });
+
+  auto* settingsCommand = app.add_subcommand("settings", "Read or write the device's settings");
+  settingsCommand->require_subcommand(1);
+  auto* show = settingsCommand->add_subcommand("show", "Every field of the settings, decoded");
+  show->add_flag("--json", options->showJson, "Print JSON");
+  show->callback([&context, options] { ShowSettings(context, options->showJson); });
+
+  auto* save = settingsCommand->add_subcommand("save", "Save the raw settings image to a file");
+  save->add_option("FILE", options->savePath, "File to write")->required();
+  save->callback([&context, options] { SaveSettings(context, options->savePath); });
+
+  auto* load =
+      settingsCommand->add_subcommand("load", "Write a raw settings image file to the device");
+  load->add_option("FILE", options->loadPath, "File to read")->required();
+  load->callback([&context, options] { LoadSettings(context, options->loadPath); });
+
+  auto* defaults = app.add_subcommand("defaults", "Restore the device's default settings");
+  defaults->add_flag("--init-system-data", options->initSystemData,
+                     "Initialise the system data too (serial 100, today's delivery date)");
+  defaults->callback([&context, options] { RestoreDefaults(context, options->initSystemData); });
+}
 
 }  // namespace cli

@@ -15,7 +15,9 @@ void CDeviceLink::SetDeviceName(const char* path) {
   if (*m_path.load() != text) m_path.store(std::make_shared<const std::string>(std::move(text)));
 }
 
-std::string CDeviceLink::DeviceName() const { return *m_path.load(); }
+std::string CDeviceLink::DeviceName() const {
+  return *m_path.load();
+}
 
 bool CDeviceLink::IsPresent() {
   const auto path = m_path.load();
@@ -35,8 +37,9 @@ bool CDeviceLink::Request(ControlReply* reply, unsigned command, unsigned value,
   if (handle == DeviceChannel::kInvalidHandle) return false;
 
   const auto asked = static_cast<std::uint8_t>(length);
-  const std::uint8_t n =
-      asked > ControlRequest::kMaxData ? static_cast<std::uint8_t>(ControlRequest::kMaxData) : asked;
+  const std::uint8_t n = asked > ControlRequest::kMaxData
+                             ? static_cast<std::uint8_t>(ControlRequest::kMaxData)
+                             : asked;
   auto& b = m_request.bytes;
   b[ControlRequest::kCommand] = static_cast<std::uint8_t>(command);
   b[ControlRequest::kLength] = n;
@@ -52,8 +55,8 @@ bool CDeviceLink::Request(ControlReply* reply, unsigned command, unsigned value,
     output = reply->bytes.data();
     outputSize = ControlReply::kSize;
   }
-  const bool ok = m_channel->Control(handle, b.data(), ControlRequest::kHeaderSize + n, output,
-                                     outputSize);
+  const bool ok =
+      m_channel->Control(handle, b.data(), ControlRequest::kHeaderSize + n, output, outputSize);
   m_channel->Close(handle);
   return ok;
 }
@@ -66,7 +69,9 @@ bool CDeviceLink::StartApplication() {
   return Request(nullptr, CMD_START_APPLICATION, 0, 0, 0, 0, nullptr);
 }
 
-bool CDeviceLink::Erase() { return Request(nullptr, CMD_ERASE, 0, 0, 0, 0, nullptr); }
+bool CDeviceLink::Erase() {
+  return Request(nullptr, CMD_ERASE, 0, 0, 0, 0, nullptr);
+}
 
 bool CDeviceLink::GetEraseStatus(bool& done) {
   ControlReply reply;
@@ -75,7 +80,9 @@ bool CDeviceLink::GetEraseStatus(bool& done) {
   return true;
 }
 
-bool CDeviceLink::EndDownload() { return Request(nullptr, CMD_END_DOWNLOAD, 0, 0, 0, 0, nullptr); }
+bool CDeviceLink::EndDownload() {
+  return Request(nullptr, CMD_END_DOWNLOAD, 0, 0, 0, 0, nullptr);
+}
 
 bool CDeviceLink::Program(const ProgramPacket& packet) {
   std::uint8_t payload[ProgramPacket::kHeaderSize + ProgramPacket::kMaxBytes];

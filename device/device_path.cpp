@@ -14,8 +14,12 @@ namespace device {
 
 #ifdef _WIN32
 
-std::string DeviceFolder() { return {}; }
-bool EnsureDeviceFolder() { return true; }
+std::string DeviceFolder() {
+  return {};
+}
+bool EnsureDeviceFolder() {
+  return true;
+}
 std::string DevicePath(const char* name) {
   char path[256];
   std::snprintf(path, sizeof path, "\\\\.\\%s", name);
@@ -28,7 +32,8 @@ std::string DeviceFolder() {
   if (const char* dir = std::getenv("VELMOR_DEVICE_DIR"); dir != nullptr && *dir != '\0') {
     return dir;
   }
-  if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime != nullptr && *runtime != '\0') {
+  if (const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+      runtime != nullptr && *runtime != '\0') {
     return std::string(runtime) + "/velmor";
   }
   return "/tmp/velmor-" + std::to_string(getuid());
@@ -41,7 +46,9 @@ bool EnsureDeviceFolder() {
   return errno == EEXIST && stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-std::string DevicePath(const char* name) { return DeviceFolder() + "/" + name; }
+std::string DevicePath(const char* name) {
+  return DeviceFolder() + "/" + name;
+}
 
 #endif
 

@@ -68,8 +68,12 @@ bool SocketChannel::Control(Handle handle, const std::uint8_t* input, std::size_
   return payload == outputSize;
 }
 
-void SocketChannel::Close(Handle handle) { close(static_cast<int>(handle)); }
+void SocketChannel::Close(Handle handle) {
+  close(static_cast<int>(handle));
+}
 
 #ifndef _WIN32
-std::unique_ptr<DeviceChannel> MakePlatformChannel() { return std::make_unique<SocketChannel>(); }
+std::unique_ptr<DeviceChannel> MakePlatformChannel() {
+  return std::make_unique<SocketChannel>();
+}
 #endif

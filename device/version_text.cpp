@@ -12,8 +12,8 @@ std::string FormatVersion(unsigned major, unsigned minor) {
 
 std::string FormatDate(unsigned day, unsigned month, unsigned year) {
   char text[32];
-  std::snprintf(text, sizeof text, "%02d.%02d.%04d", static_cast<int>(day),
-                static_cast<int>(month), static_cast<int>(year));
+  std::snprintf(text, sizeof text, "%02d.%02d.%04d", static_cast<int>(day), static_cast<int>(month),
+                static_cast<int>(year));
   return text;
 }
 

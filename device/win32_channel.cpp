@@ -28,5 +28,7 @@ class Win32Channel final : public DeviceChannel {
 
 }  // namespace
 
-std::unique_ptr<DeviceChannel> MakePlatformChannel() { return std::make_unique<Win32Channel>(); }
+std::unique_ptr<DeviceChannel> MakePlatformChannel() {
+  return std::make_unique<Win32Channel>();
+}
 #endif

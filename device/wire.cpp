@@ -4,26 +4,46 @@
 
 const char* CommandName(std::uint8_t command) {
   switch (command) {
-    case CMD_GET_IDENTITY: return "GET_IDENTITY";
-    case CMD_START_APPLICATION: return "START_APPLICATION";
-    case CMD_GET_ERASE_STATUS: return "GET_ERASE_STATUS";
-    case CMD_END_DOWNLOAD: return "END_DOWNLOAD";
-    case CMD_GET_BUSY: return "GET_BUSY";
-    case CMD_READ_SETTINGS: return "READ_SETTINGS";
-    case CMD_GET_SPEED_STATUS: return "GET_SPEED_STATUS";
-    case CMD_BEGIN_UPDATE: return "BEGIN_UPDATE";
-    case CMD_ERASE: return "ERASE";
-    case CMD_PROGRAM: return "PROGRAM";
-    case CMD_RESTORE_DEFAULTS: return "RESTORE_DEFAULTS";
-    case CMD_WRITE_SETTINGS: return "WRITE_SETTINGS";
-    case CMD_SET_GAIN: return "SET_GAIN";
-    case CMD_SET_POLARITY: return "SET_POLARITY";
-    case CMD_SET_OUTPUT_RATE: return "SET_OUTPUT_RATE";
-    case CMD_SET_EQUALIZATION: return "SET_EQUALIZATION";
-    case CMD_SET_SPEED: return "SET_SPEED";
-    case CMD_SET_MOTOR_VOLTAGE: return "SET_MOTOR_VOLTAGE";
-    case CMD_SET_RAMP_SPEED: return "SET_RAMP_SPEED";
-    default: return "?";
+    case CMD_GET_IDENTITY:
+      return "GET_IDENTITY";
+    case CMD_START_APPLICATION:
+      return "START_APPLICATION";
+    case CMD_GET_ERASE_STATUS:
+      return "GET_ERASE_STATUS";
+    case CMD_END_DOWNLOAD:
+      return "END_DOWNLOAD";
+    case CMD_GET_BUSY:
+      return "GET_BUSY";
+    case CMD_READ_SETTINGS:
+      return "READ_SETTINGS";
+    case CMD_GET_SPEED_STATUS:
+      return "GET_SPEED_STATUS";
+    case CMD_BEGIN_UPDATE:
+      return "BEGIN_UPDATE";
+    case CMD_ERASE:
+      return "ERASE";
+    case CMD_PROGRAM:
+      return "PROGRAM";
+    case CMD_RESTORE_DEFAULTS:
+      return "RESTORE_DEFAULTS";
+    case CMD_WRITE_SETTINGS:
+      return "WRITE_SETTINGS";
+    case CMD_SET_GAIN:
+      return "SET_GAIN";
+    case CMD_SET_POLARITY:
+      return "SET_POLARITY";
+    case CMD_SET_OUTPUT_RATE:
+      return "SET_OUTPUT_RATE";
+    case CMD_SET_EQUALIZATION:
+      return "SET_EQUALIZATION";
+    case CMD_SET_SPEED:
+      return "SET_SPEED";
+    case CMD_SET_MOTOR_VOLTAGE:
+      return "SET_MOTOR_VOLTAGE";
+    case CMD_SET_RAMP_SPEED:
+      return "SET_RAMP_SPEED";
+    default:
+      return "?";
   }
 }
 

@@ -14,7 +14,9 @@ namespace wire {
 inline std::uint16_t GetU16(const std::uint8_t* p) {
   return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
 }
-inline std::int16_t GetS16(const std::uint8_t* p) { return static_cast<std::int16_t>(GetU16(p)); }
+inline std::int16_t GetS16(const std::uint8_t* p) {
+  return static_cast<std::int16_t>(GetU16(p));
+}
 inline std::uint32_t GetU32(const std::uint8_t* p) {
   return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
          (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);

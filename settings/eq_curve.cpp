@@ -4,8 +4,12 @@
 
 #include "device/wire.h"
 
-std::uint16_t EqCurve::CurveFlags() const { return wire::GetU16(&bytes[kFlags]); }
-void EqCurve::SetCurveFlags(std::uint16_t flags) { wire::PutU16(&bytes[kFlags], flags); }
+std::uint16_t EqCurve::CurveFlags() const {
+  return wire::GetU16(&bytes[kFlags]);
+}
+void EqCurve::SetCurveFlags(std::uint16_t flags) {
+  wire::PutU16(&bytes[kFlags], flags);
+}
 
 void EqCurve::SetInUse(bool inUse) {
   SetCurveFlags(static_cast<std::uint16_t>((CurveFlags() & ~1u) | (inUse ? 1u : 0u)));
@@ -15,7 +19,9 @@ void EqCurve::SetCurveMode(unsigned mode) {
   SetCurveFlags(static_cast<std::uint16_t>((CurveFlags() & ~0xFEu) | ((mode & 0x7F) << 1)));
 }
 
-std::uint16_t EqCurve::T(int i) const { return wire::GetU16(&bytes[kTimeConstants + 2 * i]); }
+std::uint16_t EqCurve::T(int i) const {
+  return wire::GetU16(&bytes[kTimeConstants + 2 * i]);
+}
 void EqCurve::SetT(int i, std::uint16_t microseconds) {
   wire::PutU16(&bytes[kTimeConstants + 2 * i], microseconds);
 }

@@ -25,12 +25,16 @@ SystemData SystemData::Fresh(int year, int month, int day) {
   return data;
 }
 
-std::uint32_t SettingsImage::SerialNumber() const { return wire::GetU32(&m_bytes[kSerialNumber]); }
+std::uint32_t SettingsImage::SerialNumber() const {
+  return wire::GetU32(&m_bytes[kSerialNumber]);
+}
 void SettingsImage::SetSerialNumber(std::uint32_t serial) {
   wire::PutU32(&m_bytes[kSerialNumber], serial);
 }
 
-std::uint16_t SettingsImage::SystemFlags() const { return wire::GetU16(&m_bytes[kSystemFlags]); }
+std::uint16_t SettingsImage::SystemFlags() const {
+  return wire::GetU16(&m_bytes[kSystemFlags]);
+}
 void SettingsImage::SetSystemFlags(std::uint16_t flags) {
   wire::PutU16(&m_bytes[kSystemFlags], flags);
 }
@@ -58,13 +62,19 @@ void SettingsImage::SetRelativeCorrection(Speed s, std::int16_t value) {
                static_cast<std::uint16_t>(value));
 }
 
-std::uint16_t SettingsImage::MotorVoltage() const { return wire::GetU16(&m_bytes[kMotorVoltage]); }
+std::uint16_t SettingsImage::MotorVoltage() const {
+  return wire::GetU16(&m_bytes[kMotorVoltage]);
+}
 void SettingsImage::SetMotorVoltage(std::uint16_t voltage) {
   wire::PutU16(&m_bytes[kMotorVoltage], voltage);
 }
 
-std::uint16_t SettingsImage::ModeFlags() const { return wire::GetU16(&m_bytes[kModeFlags]); }
-void SettingsImage::SetModeFlags(std::uint16_t flags) { wire::PutU16(&m_bytes[kModeFlags], flags); }
+std::uint16_t SettingsImage::ModeFlags() const {
+  return wire::GetU16(&m_bytes[kModeFlags]);
+}
+void SettingsImage::SetModeFlags(std::uint16_t flags) {
+  wire::PutU16(&m_bytes[kModeFlags], flags);
+}
 
 void SettingsImage::SetPolarityInverted(bool inverted) {
   SetModeFlags(static_cast<std::uint16_t>((ModeFlags() & ~1u) | (inverted ? 1u : 0u)));
@@ -94,8 +104,8 @@ SystemData SettingsImage::GetSystemData() const {
   return data;
 }
 
-void SettingsImage::AddCurve(std::uint16_t t1, std::uint16_t t2, std::uint16_t t3,
-                             std::uint16_t t4, std::string_view name, unsigned mode) {
+void SettingsImage::AddCurve(std::uint16_t t1, std::uint16_t t2, std::uint16_t t3, std::uint16_t t4,
+                             std::string_view name, unsigned mode) {
   for (std::size_t slot = 0; slot < kCurveCount; ++slot) {
     EqCurve curve = Curve(slot);
     if (curve.InUse()) continue;

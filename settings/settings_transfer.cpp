@@ -31,13 +31,16 @@ LocalDate TodayLocal() {
   return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
 }
 
-bool SettingsTransfer::WaitNotBusy() { return device::WaitNotBusy(m_link, m_timing); }
+bool SettingsTransfer::WaitNotBusy() {
+  return device::WaitNotBusy(m_link, m_timing);
+}
 
 bool SettingsTransfer::ReadSettings(std::uint16_t length) {
   WaitNotBusy();
   const std::uint16_t l = Clamp(length);
   bool complete = true;
-  for (std::uint16_t offset = 0; offset < l; offset = static_cast<std::uint16_t>(offset + kChunkSize)) {
+  for (std::uint16_t offset = 0; offset < l;
+       offset = static_cast<std::uint16_t>(offset + kChunkSize)) {
     const std::uint8_t c = ChunkAt(offset, l);
     ControlReply reply;
     if (!m_link.Request(&reply, CMD_READ_SETTINGS, offset, c, 0, 0, nullptr)) {
@@ -58,7 +61,8 @@ bool SettingsTransfer::WriteSettings(std::uint16_t length) {
   if (m_hooks.gatherControls) m_hooks.gatherControls();
   const std::uint16_t l = Clamp(length);
   bool complete = true;
-  for (std::uint16_t offset = 0; offset < l; offset = static_cast<std::uint16_t>(offset + kChunkSize)) {
+  for (std::uint16_t offset = 0; offset < l;
+       offset = static_cast<std::uint16_t>(offset + kChunkSize)) {
     const std::uint8_t c = ChunkAt(offset, l);
     complete &= m_link.Request(nullptr, CMD_WRITE_SETTINGS, offset, 0, 0, c,
                                m_image.Bytes().data() + offset);

@@ -32,8 +32,8 @@ TEST_F(DeviceLinkTest, FramesAreExactToTheByte) {
     std::function<bool(CDeviceLink&)> send;
     Bytes expected;
   };
-  const std::uint8_t forty[40] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19,
-                                  20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30};
+  const std::uint8_t forty[40] = {1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15,
+                                  16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30};
   const std::uint8_t thirteen[13] = {0xA0, 0xA1, 0xA2, 0xA3, 0xA4, 0xA5, 0xA6,
                                      0xA7, 0xA8, 0xA9, 0xAA, 0xAB, 0xAC};
   const std::vector<Case> cases = {
@@ -51,11 +51,14 @@ TEST_F(DeviceLinkTest, FramesAreExactToTheByte) {
        [](CDeviceLink& l) { return l.Request(nullptr, CMD_WRITE_SETTINGS, 0, 1, 0, 0, nullptr); },
        {0x8C, 0, 0, 0, 0x01, 0x00}},
       {"only the low bits of value, index and length count",
-       [](CDeviceLink& l) { return l.Request(nullptr, 0x10A, 0x12345, 0x1FF, 0x102, 0x100, nullptr); },
+       [](CDeviceLink& l) {
+         return l.Request(nullptr, 0x10A, 0x12345, 0x1FF, 0x102, 0x100, nullptr);
+       },
        {0x0A, 0, 0x45, 0x23, 0xFF, 0x02}},
       {"gain -12.0 dB",
        [](CDeviceLink& l) {
-         return l.Request(nullptr, CMD_SET_GAIN, static_cast<std::uint16_t>(-120), 0, 0, 0, nullptr);
+         return l.Request(nullptr, CMD_SET_GAIN, static_cast<std::uint16_t>(-120), 0, 0, 0,
+                          nullptr);
        },
        {0x8F, 0, 0x88, 0xFF, 0, 0}},
       {"gain +12.0 dB",
@@ -63,8 +66,8 @@ TEST_F(DeviceLinkTest, FramesAreExactToTheByte) {
        {0x8F, 0, 0x78, 0x00, 0, 0}},
       {"13 program bytes go as count 16 in a 22-byte frame",
        [&](CDeviceLink& l) { return l.Program(ProgramPacket::Make(0x4003FFF0, thirteen)); },
-       {0x86, 22, 0, 0, 0, 0, 0xF0, 0xFF, 0x03, 0x40, 16, 0, 0xA0, 0xA1, 0xA2, 0xA3, 0xA4, 0xA5,
-        0xA6, 0xA7, 0xA8, 0xA9, 0xAA, 0xAB, 0xAC, 0xFF, 0xFF, 0xFF}},
+       {0x86, 22,   0,    0,    0,    0,    0xF0, 0xFF, 0x03, 0x40, 16,   0,    0xA0, 0xA1,
+        0xA2, 0xA3, 0xA4, 0xA5, 0xA6, 0xA7, 0xA8, 0xA9, 0xAA, 0xAB, 0xAC, 0xFF, 0xFF, 0xFF}},
       {"equalization with the preset flag",
        [](CDeviceLink& l) { return l.SetEqualization(0, 0, 398, 64, 0, true); },
        {0x94, 10, 0, 0, 0, 0, 0x00, 0x01, 0, 0, 0x8E, 0x01, 0x40, 0, 0, 0}},
@@ -74,14 +77,17 @@ TEST_F(DeviceLinkTest, FramesAreExactToTheByte) {
       {"speed with signed corrections",
        [](CDeviceLink& l) { return l.SetSpeed(45, -12, 5); },
        {0x95, 6, 0, 0, 0, 0, 45, 0, 0xF4, 0xFF, 5, 0}},
-      {"motor voltage", [](CDeviceLink& l) { return l.SetMotorVoltage(133); },
+      {"motor voltage",
+       [](CDeviceLink& l) { return l.SetMotorVoltage(133); },
        {0x96, 2, 0, 0, 0, 0, 133, 0}},
       {"ramp speed", [](CDeviceLink& l) { return l.SetRampSpeed(6); }, {0x97, 2, 0, 0, 0, 0, 6, 0}},
-      {"begin update of the boot region", [](CDeviceLink& l) { return l.BeginUpdate(1); },
+      {"begin update of the boot region",
+       [](CDeviceLink& l) { return l.BeginUpdate(1); },
        {0x83, 0, 1, 0, 0, 0}},
       {"erase", [](CDeviceLink& l) { return l.Erase(); }, {0x84, 0, 0, 0, 0, 0}},
       {"end download", [](CDeviceLink& l) { return l.EndDownload(); }, {0x07, 0, 0, 0, 0, 0}},
-      {"start application", [](CDeviceLink& l) { return l.StartApplication(); },
+      {"start application",
+       [](CDeviceLink& l) { return l.StartApplication(); },
        {0x02, 0, 0, 0, 0, 0}},
   };
   for (const Case& c : cases) {
@@ -187,8 +193,8 @@ TEST_F(DeviceLinkTest, SpeedStatusAndIdentityReads) {
   EXPECT_EQ(device::ReadSpeedStatus(*link), 0) << "a failed exchange reads as no change";
 
   device.On(CMD_GET_IDENTITY, [](const RecordedFrame&, std::uint8_t* reply) {
-    const std::uint8_t block[22] = {2,  0,    238, 0, 0x3A, 0, 0x21, 10, 1, 6, 1,
-                                    0,  2,    0,   0x22, 5, 3, 6,   1, 0, 13, 0};
+    const std::uint8_t block[22] = {2, 0, 238, 0,    0x3A, 0, 0x21, 10, 1, 6,  1,
+                                    0, 2, 0,   0x22, 5,    3, 6,    1,  0, 13, 0};
     std::copy(block, block + 22, reply + 6);
     return true;
   });

@@ -51,11 +51,27 @@ TEST_F(SettingsTransferTest, ReadsInChunksOfTwentySix) {
       {26, {{0, 26}}},
       {27, {{0, 26}, {26, 1}}},
       {238,
-       {{0, 26}, {26, 26}, {52, 26}, {78, 26}, {104, 26}, {130, 26}, {156, 26}, {182, 26},
-        {208, 26}, {234, 4}}},
+       {{0, 26},
+        {26, 26},
+        {52, 26},
+        {78, 26},
+        {104, 26},
+        {130, 26},
+        {156, 26},
+        {182, 26},
+        {208, 26},
+        {234, 4}}},
       {300,
-       {{0, 26}, {26, 26}, {52, 26}, {78, 26}, {104, 26}, {130, 26}, {156, 26}, {182, 26},
-        {208, 26}, {234, 22}}},
+       {{0, 26},
+        {26, 26},
+        {52, 26},
+        {78, 26},
+        {104, 26},
+        {130, 26},
+        {156, 26},
+        {182, 26},
+        {208, 26},
+        {234, 22}}},
   };
   for (const auto& [length, expected] : cases) {
     SCOPED_TRACE(length);
@@ -149,8 +165,11 @@ TEST_F(SettingsTransferTest, RestoreDefaultsCarriesTheSystemData) {
   const std::vector<Case> cases = {
       {"normal mode", false, true, held.bytes, 0},
       {"service mode, No", true, false, held.bytes, 1},
-      {"service mode, Yes on 7 March 2006", true, true,
-       {0x00, 0x06, 0x03, 0x07, 0x64, 0x00, 0x00, 0x00, 0x03, 0x00, 0x00, 0x00}, 1},
+      {"service mode, Yes on 7 March 2006",
+       true,
+       true,
+       {0x00, 0x06, 0x03, 0x07, 0x64, 0x00, 0x00, 0x00, 0x03, 0x00, 0x00, 0x00},
+       1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
