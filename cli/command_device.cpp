@@ -227,7 +227,8 @@ void LoadSettings(CliContext& context, const std::string& path) {
   if (!transfer.WriteSettings(length)) throw Failure(kExitDevice, "writing the settings failed");
   SettingsImage check;
   ReadImage(context, check);
-  if (!std::equal(bytes.begin(), bytes.end(), check.Bytes().begin())) {
+  if (!std::equal(bytes.begin(), bytes.end(), check.Bytes().begin(),
+                  [](char a, std::uint8_t b) { return static_cast<std::uint8_t>(a) == b; })) {
     throw Failure(kExitDevice, "the device holds other bytes than were written");
   }
   std::printf("loaded %zu bytes from %s\n", bytes.size(), path.c_str());

@@ -1,0 +1,67 @@
+#include "firmware/tarn_thread.h"
+
+#include <QFile>
+#include <QMetaObject>
+
+#include "firmware/update_run.h"
+#include "firmware/update_sink.h"
+
+namespace {
+
+// Reports to the receiver across threads, each text as a QString of its own.
+class QueuedSink final : public firmware::UpdateSink {
+ public:
+  explicit QueuedSink(QObject* receiver) : m_receiver(receiver) {}
+
+  void Start() override {
+    if (m_receiver) QMetaObject::invokeMethod(m_receiver, "OnUpdateStart", Qt::QueuedConnection);
+  }
+  void PostStatus(unsigned percent, std::string text) override {
+    Status(percent, text, Qt::QueuedConnection);
+  }
+  void SendStatus(unsigned percent, std::string text) override {
+    Status(percent, text, Qt::BlockingQueuedConnection);
+  }
+  void End(bool success) override {
+    if (m_receiver) {
+      QMetaObject::invokeMethod(m_receiver, "OnUpdateEnd", Qt::QueuedConnection,
+                                Q_ARG(bool, success));
+    }
+  }
+
+ private:
+  void Status(unsigned percent, const std::string& text, Qt::ConnectionType type) {
+    if (!m_receiver) return;
+    QMetaObject::invokeMethod(m_receiver, "OnUpdateStatus", type, Q_ARG(unsigned, percent),
+                              Q_ARG(QString, QString::fromStdString(text)));
+  }
+
+  QObject* m_receiver;
+};
+
+}  // namespace
+
+CTarnThread::CTarnThread(CDeviceLink& link, QObject* parent)
+    : QThread(parent),
+      m_link(link),
+      m_ownTiming(std::make_unique<SystemTiming>()),
+      m_timing(*m_ownTiming) {
+  connect(this, &QThread::finished, this, &QObject::deleteLater);
+}
+
+CTarnThread::CTarnThread(CDeviceLink& link, Timing& timing, QObject* parent)
+    : QThread(parent), m_link(link), m_timing(timing) {
+  connect(this, &QThread::finished, this, &QObject::deleteLater);
+}
+
+CTarnThread::~CTarnThread() {
+  wait();
+}
+
+void CTarnThread::run() {
+  QueuedSink sink(m_pPanel);
+  firmware::UpdateRun update{m_link, m_timing, sink};
+  update.boot = m_bBoot;
+  update.fileName = QFile::encodeName(m_strFileName).toStdString();
+  firmware::RunUpdate(update);
+}

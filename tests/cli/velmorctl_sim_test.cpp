@@ -1,0 +1,226 @@
+// velmorctl against the real velmor-sim over the local socket, as a script sees it.
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "device/flash_trailer.h"
+#include "settings/settings_transfer.h"
+#include "tests/sim/sim_process.h"
+#include "tests/sim/sim_test_support.h"
+
+namespace {
+
+using nlohmann::json;
+using namespace std::chrono_literals;
+
+struct Result {
+  int code = -1;
+  std::string out;
+  std::string err;
+};
+
+class VelmorctlSimTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // Short device waits; the tool's own fixed waits stay real.
+    sim = std::make_unique<simtest::SimProcess>(
+        deviceFolder.Path(),
+        std::vector<std::string>{"--state", state.Path(), "--restart-ms", "300", "--erase-ms",
+                                 "300", "--busy-ms", "50"},
+        state / "sim.log");
+    auto link = simtest::MakeSocketLink(deviceFolder / "VELMORUSBDevice0");
+    ASSERT_TRUE(simtest::WaitFor([&] { return link->IsPresent(); }, 5000ms));
+  }
+
+  Result Run(const std::string& arguments) {
+    const std::string err = state / "stderr.txt";
+    const std::string command = "VELMOR_DEVICE_DIR=" + deviceFolder.Path() + " " + VELMORCTL + " " +
+                                arguments + " 2>" + err;
+    Result result;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) return result;
+    char buffer[4096];
+    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) result.out += buffer;
+    const int status = pclose(pipe);
+    result.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    std::stringstream text;
+    text << std::ifstream(err).rdbuf();
+    result.err = text.str();
+    return result;
+  }
+
+  json RunJson(const std::string& arguments) {
+    const Result r = Run(arguments);
+    EXPECT_EQ(r.code, 0) << r.err;
+    return json::parse(r.out, nullptr, false);
+  }
+
+  void Control(const std::string& command) {
+    std::vector<std::string> args = {"--control"};
+    std::istringstream words(command);
+    for (std::string word; words >> word;) args.push_back(word);
+    std::string output;
+    ASSERT_EQ(simtest::RunSim(deviceFolder.Path(), args, output), 0) << output;
+  }
+
+  simtest::TempFolder deviceFolder;
+  simtest::TempFolder state;
+  std::unique_ptr<simtest::SimProcess> sim;
+};
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// An S3 file of `bytes` at `address`, 32 bytes a record, with an S7 end record.
+std::string S3File(std::uint32_t address, const std::vector<std::uint8_t>& bytes) {
+  auto record = [](char type, std::uint32_t at, const std::uint8_t* data, std::size_t n) {
+    std::vector<std::uint8_t> body = {
+        static_cast<std::uint8_t>(n + 5), static_cast<std::uint8_t>(at >> 24),
+        static_cast<std::uint8_t>(at >> 16), static_cast<std::uint8_t>(at >> 8),
+        static_cast<std::uint8_t>(at)};
+    body.insert(body.end(), data, data + n);
+    unsigned sum = 0;
+    std::string line = {'S', type};
+    char hex[3];
+    for (auto b : body) {
+      sum += b;
+      std::snprintf(hex, sizeof hex, "%02X", b);
+      line += hex;
+    }
+    std::snprintf(hex, sizeof hex, "%02X", ~sum & 0xFF);
+    return line + hex + "\n";
+  };
+  std::string text;
+  for (std::size_t i = 0; i < bytes.size(); i += 32) {
+    text += record('3', address + static_cast<std::uint32_t>(i), bytes.data() + i,
+                   std::min<std::size_t>(32, bytes.size() - i));
+  }
+  return text + record('7', address, nullptr, 0);
+}
+
+TEST_F(VelmorctlSimTest, IdentityAsTheDeviceReportsIt) {
+  json id = RunJson("identity --json");
+  EXPECT_EQ(id["present"], true);
+  EXPECT_EQ(id["mode"], 2);
+  EXPECT_EQ(id["image_length"], 238);
+  EXPECT_EQ(id["hardware_flags"], 0x3A);
+  EXPECT_TRUE(id["status_lines"].empty());
+  EXPECT_EQ(id["boot"], (json{{"version", "V1.002"}, {"date", "10.01.2006"}}));
+  EXPECT_EQ(id["application"], (json{{"version", "V1.012"}, {"date", "01.02.2006"}}));
+
+  Control("identity flags 0");
+  id = RunJson("identity --json");
+  EXPECT_EQ(id["status_lines"], (json{"DSP not found!", "FPGA not loaded!",
+                                      "Transmitter not found!", "EEPROM not found!"}));
+
+  Control("identity boot-only on");
+  id = RunJson("identity --json");
+  EXPECT_TRUE(id["application"].is_null());
+  EXPECT_TRUE(id["status_lines"].empty()) << "no status lines without a running application";
+}
+
+TEST_F(VelmorctlSimTest, SettingsSaveEditLoadRoundTrip) {
+  const std::string file = state / "settings.bin";
+  ASSERT_EQ(Run("settings save " + file).code, 0);
+  std::string bytes = ReadFile(file);
+  ASSERT_EQ(bytes.size(), 238u);
+
+  bytes[4] = 0x40;  // serial number 0x000F4240 = 1000000
+  bytes[5] = 0x42;
+  bytes[6] = 0x0F;
+  bytes[25] = static_cast<char>(-35);  // gain -3.5 dB
+  std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
+  const Result load = Run("settings load " + file);
+  ASSERT_EQ(load.code, 0) << load.err;
+
+  const json shown = RunJson("settings show --json");
+  EXPECT_EQ(shown["serial_number"], 1000000);
+  EXPECT_DOUBLE_EQ(shown["phono_gain_db"].get<double>(), -3.5);
+  EXPECT_EQ(shown["curves"].size(), 8u);
+
+  std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes.substr(0, 200);
+  const Result wrong = Run("settings load " + file);
+  EXPECT_EQ(wrong.code, 2);
+  EXPECT_NE(wrong.err.find("holds 200 bytes"), std::string::npos) << wrong.err;
+  EXPECT_EQ(Run("settings load " + (state / "missing.bin")).code, 2);
+}
+
+TEST_F(VelmorctlSimTest, DefaultsKeepOrRenewTheSystemData) {
+  const json before = RunJson("settings show --json");
+  ASSERT_EQ(Run("defaults").code, 0);
+  json after = RunJson("settings show --json");
+  EXPECT_EQ(after["serial_number"], before["serial_number"]);
+  EXPECT_EQ(after["delivery_date"], before["delivery_date"]);
+
+  ASSERT_EQ(Run("defaults --init-system-data").code, 0);
+  after = RunJson("settings show --json");
+  EXPECT_EQ(after["serial_number"], 100);
+  EXPECT_EQ(after["motor_control_unit"], "installed");
+  EXPECT_EQ(after["auto_mute"], "on");
+  const settings::LocalDate today = settings::TodayLocal();
+  char date[16];
+  std::snprintf(date, sizeof date, "%02d.%02d.%04d", today.day, today.month, today.year);
+  EXPECT_EQ(after["delivery_date"], date);
+}
+
+TEST_F(VelmorctlSimTest, FailuresGiveOneLineAndTheirExitCode) {
+  Control("fail command READ_SETTINGS");
+  Result r = Run("settings show");
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.err, "velmorctl: reading the settings failed\n");
+
+  Control("unplug");
+  r = Run("identity");
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("device not present"), std::string::npos);
+  EXPECT_EQ(Run("settings save " + (state / "x.bin")).code, 1);
+  EXPECT_FALSE(simtest::FileExists(state / "x.bin")) << "nothing written on a failure";
+
+  r = Run("settings");
+  EXPECT_EQ(r.code, 2);
+  EXPECT_EQ(Run("defaults --bogus").code, 2);
+}
+
+TEST_F(VelmorctlSimTest, UpdateTakesTheDeviceToTheCarriedVersion) {
+  const Result r = Run("update");
+  ASSERT_EQ(r.code, 0) << r.out << r.err;
+  EXPECT_NE(r.out.find("Erase in progress. Please wait!"), std::string::npos);
+  EXPECT_NE(r.out.find("Download finished!"), std::string::npos);
+  const json id = RunJson("identity --json");
+  EXPECT_EQ(id["application"], (json{{"version", "V1.013"}, {"date", "05.03.2006"}}));
+}
+
+TEST_F(VelmorctlSimTest, UpdateFromAnSRecordFile) {
+  // A small application with a right trailer: the device runs it afterwards.
+  std::vector<std::uint8_t> region(flash::kApplicationEnd - flash::kApplicationStart,
+                                   flash::kErased);
+  std::vector<std::uint8_t> program(1000);
+  for (std::size_t i = 0; i < program.size(); ++i) program[i] = static_cast<std::uint8_t>(i * 7);
+  std::copy(program.begin(), program.end(), region.begin());
+  flash::Trailer trailer{0x0022, 1, 20, 24, 12, 2006, 0};
+  std::vector<std::uint8_t> tail(flash::kTrailerSize);
+  trailer.Encode(tail.data());
+  std::copy(tail.begin(), tail.end(), region.end() - flash::kTrailerSize);
+  trailer.sum = flash::ApplicationSum(region);
+  trailer.Encode(tail.data());
+
+  const std::string file = state / "app.s3";
+  std::ofstream(file) << S3File(flash::kApplicationStart, program)
+                      << S3File(flash::kTrailerAddress, tail);
+  const Result r = Run("update --file " + file);
+  ASSERT_EQ(r.code, 0) << r.out << r.err;
+  EXPECT_NE(r.out.find("Download finished!"), std::string::npos);
+  const json id = RunJson("identity --json");
+  EXPECT_EQ(id["application"], (json{{"version", "V1.020"}, {"date", "24.12.2006"}}));
+}
+
+}  // namespace

@@ -1,0 +1,104 @@
+// The state folder: atomic files, the folder lock, and what a simulator finds after a restart.
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "sim/device_defaults.h"
+#include "sim/sim_device.h"
+#include "sim/state_folder.h"
+#include "tests/sim/sim_test_support.h"
+#include "tests/support/recording_device.h"
+
+namespace {
+
+void WriteText(const std::string& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+TEST(SimStateFolder, SaveReplacesTheFileWholeAndLeavesNoTemporary) {
+  simtest::TempFolder folder;
+  SimStateFolder state(folder / "deep/er");
+  std::string error;
+  ASSERT_TRUE(state.Open(error)) << error;
+  const std::vector<std::uint8_t> a(256, 0xAA), b(256, 0xBB);
+  ASSERT_TRUE(state.Save("settings.bin", a));
+  ASSERT_TRUE(state.Save("settings.bin", b));
+  EXPECT_EQ(state.Load("settings.bin", 256), b);
+  EXPECT_FALSE(simtest::FileExists(state.PathOf("settings.bin.tmp")));
+  EXPECT_FALSE(state.Load("settings.bin", 255)) << "a file of the wrong size is no state";
+  EXPECT_FALSE(state.Load("missing.bin", 256));
+}
+
+TEST(SimStateFolder, OneSimulatorPerFolderAndLeftoversOfAKillAreRemoved) {
+  simtest::TempFolder folder;
+  WriteText(folder / "settings.bin.tmp", "half a file");
+  SimStateFolder first(folder.Path());
+  std::string error;
+  ASSERT_TRUE(first.Open(error)) << error;
+  EXPECT_FALSE(simtest::FileExists(folder / "settings.bin.tmp"));
+
+  SimStateFolder second(folder.Path());
+  EXPECT_FALSE(second.Open(error));
+  EXPECT_NE(error.find("in use"), std::string::npos) << error;
+}
+
+TEST(SimStateFolder, UnusableFolderIsReported) {
+  simtest::TempFolder folder;
+  WriteText(folder / "file", "x");
+  SimStateFolder state(folder / "file/below");
+  std::string error;
+  EXPECT_FALSE(state.Open(error));
+  EXPECT_FALSE(error.empty());
+}
+
+class SimRestartTest : public ::testing::Test {
+ protected:
+  std::unique_ptr<SimDevice> Start() {
+    device.reset();
+    state = std::make_unique<SimStateFolder>(folder.Path());
+    std::string error;
+    EXPECT_TRUE(state->Open(error)) << error;
+    SimOptions options = SimOptions::Instant();
+    options.state = state.get();
+    return std::make_unique<SimDevice>(options);
+  }
+
+  simtest::TempFolder folder;
+  std::unique_ptr<SimStateFolder> state;
+  std::unique_ptr<SimDevice> device;
+};
+
+TEST_F(SimRestartTest, CommittedSettingsSurviveARestart) {
+  device = Start();
+  EXPECT_EQ(device->StoredImage(), sim::DeviceDefaults(sim::FactorySystemData()));
+  auto link = MakeLinkTo(*device);
+  const std::uint8_t chunk[2] = {0x5A, 0xA5};
+  ASSERT_TRUE(link->Request(nullptr, CMD_WRITE_SETTINGS, 200, 0, 0, 2, chunk));
+  ASSERT_TRUE(link->Request(nullptr, CMD_WRITE_SETTINGS, 0, 1, 0, 0, nullptr));
+  const SettingsImage written = device->StoredImage();
+  ASSERT_TRUE(link->Request(nullptr, CMD_WRITE_SETTINGS, 202, 0, 0, 2, chunk));  // not committed
+  link.reset();
+
+  device = Start();
+  EXPECT_EQ(device->StoredImage(), written);
+  EXPECT_EQ(device->StoredImage().Bytes()[201], 0xA5);
+  EXPECT_EQ(device->Live().gain, 30) << "the device runs its stored settings after a start";
+}
+
+TEST_F(SimRestartTest, DamagedFilesFallBackToTheFactoryState) {
+  device = Start();
+  device.reset();
+  state.reset();
+  WriteText(folder / SimStateFolder::kSettingsFile, "short");
+  WriteText(folder / SimStateFolder::kApplicationFile, "short");
+  device = Start();
+  EXPECT_EQ(device->StoredImage(), sim::DeviceDefaults(sim::FactorySystemData()));
+  EXPECT_FALSE(device->InBootLoader());
+  EXPECT_EQ(state->Load(SimStateFolder::kApplicationFile,
+                        FlashModel::Size(FlashModel::Region::kApplication)),
+            FlashModel::FactoryApplication())
+      << "the factory contents are written back";
+}
+
+}  // namespace
