@@ -1,7 +1,60 @@
+// velmorctl spectrum: the hardware test's spectrum as CSV, or its plot as PNG.
+
+#include <cstdio>
+
 #include "cli/commands.h"
+#include "cli/plot_output.h"
+#include "eq/plot_painter.h"
+#include "hwtest/test_spectrum.h"
 
 namespace cli {
+namespace {
 
-void AddSpectrumCommands(CLI::App& /*app*/, CliContext& /*context*/) {}
+// The test window's plot control: 446 x 288 dialog units with a border.
+constexpr int kPlotWidthDlu = 446;
+constexpr int kPlotHeightDlu = 288;
+
+struct SpectrumOptions {
+  std::string pngPath;
+  std::string size;
+};
+
+void PrintCsv(const hwtest::TestSpectrum& spectrum) {
+  std::printf("bin,frequency_hz,level_db\n");
+  for (std::size_t k = 0; k < hwtest::TestSpectrum::kBinCount; ++k) {
+    std::printf("%zu,%.17g,%.17g\n", k, spectrum.BinFrequency(k), spectrum.Levels()[k]);
+  }
+}
+
+void Run(const SpectrumOptions& options) {
+  const bool sized = !options.size.empty();
+  const QSize size = sized ? ParsePlotSize(options.size) : QSize();
+  const hwtest::TestSpectrum spectrum;
+  if (options.pngPath.empty()) {
+    PrintCsv(spectrum);
+    return;
+  }
+  OffscreenGui gui;
+  eq::PlotState<hwtest::TestSpectrum::kBinCount> plot;
+  WritePlotPng(options.pngPath, sized ? size : PictureClientSize(kPlotWidthDlu, kPlotHeightDlu),
+               [&](QImage& image) { eq::PaintPlot(&image, spectrum.Series(), plot, false); });
+}
+
+}  // namespace
+
+void AddSpectrumCommands(CLI::App& app, CliContext& /*context*/) {
+  auto options = std::make_shared<SpectrumOptions>();
+  CLI::App* command = app.add_subcommand(
+      "spectrum",
+      "The hardware test's spectrum of its 1 kHz test tone: 2048 bins as CSV, or its "
+      "plot as PNG (no device needed)");
+  CLI::Option* png = command->add_option("--png", options->pngPath,
+                                         "write the plot as the test window shows it to FILE");
+  command
+      ->add_option("--size", options->size,
+                   "picture size WxH in pixels (default: the test window's plot control)")
+      ->needs(png);
+  command->callback([options]() { Run(*options); });
+}
 
 }  // namespace cli

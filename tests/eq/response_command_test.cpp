@@ -1,65 +1,15 @@
 // velmorctl response, run as a user runs it.
 
-#include <gtest/gtest.h>
-#include <sys/wait.h>
-
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 
 #include "eq/response_curve.h"
+#include "tests/eq/command_runner.h"
 
 namespace {
 
-struct Outcome {
-  int exitCode = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string ReadFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-class ResponseCommandTest : public testing::Test {
- protected:
-  void SetUp() override {
-    m_dir = std::filesystem::temp_directory_path() /
-            ("velmor-response-" + std::to_string(::getpid()) + "-" +
-             testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::create_directories(m_dir);
-  }
-  void TearDown() override { std::filesystem::remove_all(m_dir); }
-
-  Outcome Run(const std::string& arguments) {
-    const auto out = m_dir / "stdout";
-    const auto err = m_dir / "stderr";
-    const std::string command =
-        std::string(VELMORCTL) + " " + arguments + " >" + out.string() + " 2>" + err.string();
-    const int status = std::system(command.c_str());
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(out), ReadFile(err)};
-  }
-
-  std::filesystem::path m_dir;
-};
-
-// Width and height from a PNG's header chunk.
-std::pair<int, int> PngSize(const std::string& png) {
-  if (png.size() < 24 || png.compare(1, 3, "PNG") != 0) return {0, 0};
-  auto word = [&png](std::size_t at) {
-    int value = 0;
-    for (std::size_t i = 0; i < 4; ++i)
-      value = value << 8 | static_cast<unsigned char>(png[at + i]);
-    return value;
-  };
-  return {word(16), word(20)};
-}
+using ResponseCommandTest = CommandTest;
+using Outcome = CommandOutcome;
 
 TEST_F(ResponseCommandTest, CsvCarriesEveryPointExactly) {
   const Outcome run = Run("response 3180 318 75 0");
@@ -105,16 +55,16 @@ TEST_F(ResponseCommandTest, PngIsWrittenAtTheAskedSize) {
                     " --autoscale --cursor 1023 --size 300x200");
   ASSERT_EQ(run.exitCode, 0) << run.err;
   EXPECT_TRUE(run.out.empty());
-  EXPECT_EQ(PngSize(ReadFile(png)), std::make_pair(300, 200));
+  EXPECT_EQ(PngSize(ReadWholeFile(png)), std::make_pair(300, 200));
 
   run = Run("response 3180 318 75 7950 --png " + png.string() + " --size 1x1");
   ASSERT_EQ(run.exitCode, 0) << run.err;
-  EXPECT_EQ(PngSize(ReadFile(png)), std::make_pair(1, 1));
+  EXPECT_EQ(PngSize(ReadWholeFile(png)), std::make_pair(1, 1));
 
   // By default the size of the panel's plot control: wider than high, a few hundred pixels.
   run = Run("response 3180 318 75 7950 --png " + png.string());
   ASSERT_EQ(run.exitCode, 0) << run.err;
-  const auto [width, height] = PngSize(ReadFile(png));
+  const auto [width, height] = PngSize(ReadWholeFile(png));
   EXPECT_GT(width, 400);
   EXPECT_GT(height, 200);
   EXPECT_GT(width, height);
