@@ -14,6 +14,7 @@
 #include "device/device_path.h"
 #include "eq/picture_control.h"
 #include "firmware/tarn_thread.h"
+#include "hwtest/hardware_test.h"
 #include "panel/control_table.h"
 #include "panel/dialog_units.h"
 #include "panel/embedded_version.h"
@@ -90,6 +91,10 @@ CPropertyVELMOR::CPropertyVELMOR(CDeviceLink& link, Timing& timing, QWidget* par
     worker->m_bBoot = false;
     worker->m_pPanel = &panel;
     return worker;
+  };
+  m_runHardwareTest = [](CPropertyVELMOR& panel) {
+    CHardwareTest test(&panel);
+    test.exec();
   };
 
   ConnectSignals();

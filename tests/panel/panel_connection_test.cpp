@@ -1,6 +1,7 @@
 // Connecting, the control states of every device state and mode, the version and hardware
 // status lines, the status poll and device-change notices.
 
+#include <QApplication>
 #include <QProgressBar>
 #include <QTest>
 #include <QThread>
@@ -96,6 +97,20 @@ class PanelConnectionTest : public QObject {
     if (device == QLatin1String("mode1")) rig.SetFaults([](SimFaults& f) { f.deviceMode = 1; });
     rig.Open(mode == 2, mode == 1);
     QCOMPARE(Observe(rig), (States{shown, buttons, update, system, automute, test}));
+  }
+
+  void hardwareTestOpensModally() {
+    PanelRig rig;
+    rig.Open(true);
+    QString opened;
+    QTimer::singleShot(0, this, [&] {
+      QWidget* modal = QApplication::activeModalWidget();
+      if (!modal) return;
+      opened = QString::fromLatin1(modal->metaObject()->className());
+      modal->close();
+    });
+    rig.Click(IDC_HARDWARE_TEST);
+    QCOMPARE(opened, QStringLiteral("CHardwareTest"));
   }
 
   void updateRunningKeepsEverythingOff() {
