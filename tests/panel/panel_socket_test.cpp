@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QTest>
 
+#include "device/device_operations.h"
 #include "device/device_path.h"
 #include "device/timing.h"
 #include "panel/control_ids.h"
@@ -34,8 +35,11 @@ class PanelSocketTest : public QObject {
     m_sim.setProcessChannelMode(QProcess::ForwardedChannels);
     m_sim.start(QStringLiteral(VELMOR_SIM), {"--state", m_state.path()});
     QVERIFY(m_sim.waitForStarted());
-    const QString path = QString::fromStdString(device::DevicePath());
-    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(path), 5000);
+    // The socket file comes a moment before the simulator answers on it.
+    CDeviceLink link;
+    link.SetDeviceName(device::DevicePath().c_str());
+    DeviceIdentity identity;
+    QTRY_VERIFY_WITH_TIMEOUT(device::ReadIdentity(link, identity), 5000);
   }
 
   void cleanupTestCase() {
