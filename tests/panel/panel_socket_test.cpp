@@ -2,7 +2,6 @@
 // plugging back while the panel runs.
 
 #include <QFile>
-#include <QFileInfo>
 #include <QLabel>
 #include <QProcess>
 #include <QProgressBar>
