@@ -7,6 +7,11 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
+#include <csignal>
+
+#ifdef __linux__
+#include <sys/prctl.h>
+#endif
 
 #include "device/device_operations.h"
 #include "device/device_path.h"
@@ -32,6 +37,10 @@ class PanelSocketTest : public QObject {
   void initTestCase() {
     PreparePanelTests(m_folder);
     m_sim.setProcessChannelMode(QProcess::ForwardedChannels);
+#ifdef __linux__
+    // A test that dies must not leave the simulator serving.
+    m_sim.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGTERM); });
+#endif
     m_sim.start(QStringLiteral(VELMOR_SIM), {"--state", m_state.path()});
     QVERIFY(m_sim.waitForStarted());
     // The socket file comes a moment before the simulator answers on it.
