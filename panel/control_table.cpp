@@ -19,7 +19,7 @@ namespace {
 using K = ControlKind;
 
 // Mirrors the dialog resource: id, kind, text, x, y, width, height, style.
-constexpr ControlSpec kControls[] = {
+constexpr ControlRow kControls[] = {
     {IDC_SERIAL_CAPTION, K::Label, "SNR", 6, 7, 27, 8, kNoStyle},
     {IDC_SERIAL, K::Edit, "", 6, 17, 31, 13, kBorder},
     {IDC_DELIVERY_CAPTION, K::Label, "Delivery", 40, 7, 47, 8, kNoStyle},
@@ -95,16 +95,16 @@ constexpr ControlSpec kControls[] = {
 // A combo's height in the resource is its open list; the closed box is one line high.
 constexpr int kComboLineHeight = 12;
 
-QWidget* Create(const ControlSpec& spec, QWidget* parent) {
-  const QString text = QString::fromUtf8(spec.text);
-  switch (spec.kind) {
+QWidget* Create(const ControlRow& row, QWidget* parent) {
+  const QString text = QString::fromUtf8(row.text);
+  switch (row.kind) {
     case K::Label: {
       auto* label = new QLabel(text, parent);
       Qt::Alignment align = Qt::AlignLeft;
-      if (spec.style & kCenter) align = Qt::AlignHCenter;
-      if (spec.style & kRight) align = Qt::AlignRight;
+      if (row.style & kCenter) align = Qt::AlignHCenter;
+      if (row.style & kRight) align = Qt::AlignRight;
       label->setAlignment(align | Qt::AlignTop);
-      if (spec.style & kBorder) {
+      if (row.style & kBorder) {
         label->setFrameStyle(QFrame::Box | QFrame::Plain);
         label->setAlignment(align | Qt::AlignVCenter);
       }
@@ -117,7 +117,7 @@ QWidget* Create(const ControlSpec& spec, QWidget* parent) {
     case K::List:
     case K::DropDown: {
       auto* combo = new QComboBox(parent);
-      combo->setEditable(spec.kind == K::DropDown);
+      combo->setEditable(row.kind == K::DropDown);
       combo->setInsertPolicy(QComboBox::NoInsert);
       if (!text.isEmpty()) combo->addItems(text.split(QLatin1Char('\n')));
       return combo;
@@ -152,23 +152,23 @@ QWidget* Create(const ControlSpec& spec, QWidget* parent) {
 
 }  // namespace
 
-std::span<const ControlSpec> ControlTable() {
+std::span<const ControlRow> ControlTable() {
   return kControls;
 }
 
 QHash<int, QWidget*> BuildControls(QWidget* parent, const DialogUnits& units) {
   QHash<int, QWidget*> controls;
-  for (const ControlSpec& spec : kControls) {
-    QWidget* widget = Create(spec, parent);
-    const bool combo = spec.kind == K::List || spec.kind == K::DropDown;
-    QRect place = units.ToPixels(spec.x, spec.y, spec.w, combo ? kComboLineHeight : spec.h);
+  for (const ControlRow& row : kControls) {
+    QWidget* widget = Create(row, parent);
+    const bool combo = row.kind == K::List || row.kind == K::DropDown;
+    QRect place = units.ToPixels(row.x, row.y, row.w, combo ? kComboLineHeight : row.h);
     // An etched line of one unit still needs room for its two pixel rows.
-    if (spec.kind == K::EtchedLine) place.setHeight(std::max(place.height(), 2));
+    if (row.kind == K::EtchedLine) place.setHeight(std::max(place.height(), 2));
     widget->setGeometry(place);
-    if (spec.style & kHidden) widget->hide();
-    if (spec.id != IDC_STATIC) {
-      widget->setObjectName(QStringLiteral("IDC_%1").arg(spec.id));
-      controls.insert(spec.id, widget);
+    if (row.style & kHidden) widget->hide();
+    if (row.id != IDC_STATIC) {
+      widget->setObjectName(QStringLiteral("IDC_%1").arg(row.id));
+      controls.insert(row.id, widget);
     }
   }
   return controls;

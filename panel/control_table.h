@@ -33,7 +33,7 @@ enum ControlStyle : unsigned {
   kHidden = 1u << 3,
 };
 
-struct ControlSpec {
+struct ControlRow {
   int id;  // ControlId, or IDC_STATIC
   ControlKind kind;
   const char* text;  // caption; for lists the entries, separated by '\n'
@@ -47,7 +47,7 @@ namespace panel {
 inline constexpr int kPanelWidth = 440;
 inline constexpr int kPanelHeight = 335;
 
-std::span<const ControlSpec> ControlTable();
+std::span<const ControlRow> ControlTable();
 
 // Builds every row as a child of `parent`, placed by `units`; returns the widgets by id
 // (controls with IDC_STATIC are built but not returned).
