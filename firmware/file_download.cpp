@@ -30,15 +30,7 @@ bool DownloadFile(UpdateRun& run) {
   steps::Post(run, 0, notice);
   // Not tested: the poll decides.
   run.link.Erase();
-  switch (steps::PollErase(run)) {
-    case steps::Erase::kFinished:
-      break;
-    case steps::Erase::kExchangeFailed:
-      return false;
-    case steps::Erase::kNotFinished:
-      steps::Post(run, 0, kTextRestartUnit);
-      return false;
-  }
+  if (!steps::AwaitErase(run)) return false;
 
   const std::uint64_t length = file.Length();
   const std::uint32_t start = run.timing.TickMs();

@@ -26,15 +26,7 @@ bool DownloadImage(UpdateRun& run) {
   steps::WaitForDevice(run);
   steps::Post(run, 0, notice);
   if (!run.link.Erase()) return false;
-  switch (steps::PollErase(run)) {
-    case steps::Erase::kFinished:
-      break;
-    case steps::Erase::kExchangeFailed:
-      return false;
-    case steps::Erase::kNotFinished:
-      steps::Post(run, 0, kTextRestartUnit);
-      return false;
-  }
+  if (!steps::AwaitErase(run)) return false;
 
   const std::uint32_t total = TarnImageBytes(*packet);
   std::uint32_t sent = 0;

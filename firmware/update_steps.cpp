@@ -10,14 +10,15 @@ bool WaitForDevice(UpdateRun& run) {
   return false;
 }
 
-Erase PollErase(UpdateRun& run) {
+bool AwaitErase(UpdateRun& run) {
   for (unsigned i = 0; i < kErasePolls; ++i) {
     run.timing.SleepMs(kErasePollPauseMs);
     bool done = false;
-    if (!run.link.GetEraseStatus(done)) return Erase::kExchangeFailed;
-    if (done) return Erase::kFinished;
+    if (!run.link.GetEraseStatus(done)) return false;
+    if (done) return true;
   }
-  return Erase::kNotFinished;
+  Post(run, 0, kTextRestartUnit);
+  return false;
 }
 
 void Post(UpdateRun& run, unsigned percent, const char* text) {

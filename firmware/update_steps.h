@@ -12,9 +12,10 @@ namespace firmware::steps {
 // Up to kPresenceTries pauses, each followed by a presence probe; true once the device is seen.
 bool WaitForDevice(UpdateRun& run);
 
-enum class Erase { kFinished, kExchangeFailed, kNotFinished };
 // Up to kErasePolls polls, each after a pause; the last poll may still report finished.
-Erase PollErase(UpdateRun& run);
+// False when a poll's exchange fails (no text) or the erase never finished, which posts
+// "ERROR: Please restart unit!".
+bool AwaitErase(UpdateRun& run);
 
 // Sends `bytes` from `address` on in packets of at most 16 bytes. Each refused packet posts
 // "ERROR: Can't write to device" and sets `error`; the rest are still sent. `sent(n, accepted)`
