@@ -90,7 +90,15 @@ bool SimDevice::Dispatch(const ReceivedFrame& frame, std::uint8_t* reply, std::u
     return true;
   }
   if (SimFirmware::Handles(frame.command)) {
-    return m_firmware.Handle(frame, reply, now, m_faults.eraseNeverEnds);
+    const bool completed = m_firmware.Handle(frame, reply, now, m_faults.eraseNeverEnds);
+    // A device that starts its application comes back on the bus as a new device, which is
+    // what tells a watching tool to connect again.
+    if (completed && frame.command == CMD_START_APPLICATION && !m_firmware.InBootLoader() &&
+        m_options.restartMs != 0) {
+      m_restarting = true;
+      m_restartedAt = now;
+    }
+    return completed;
   }
   if (SimSettings::Handles(frame.command)) {
     const SimSettings::Context context{now, SettingsLength(m_faults), m_faults.busyNeverEnds};

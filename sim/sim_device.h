@@ -33,7 +33,8 @@
 //   with 0xFF and runs eraseMs, CMD_GET_ERASE_STATUS answers non-zero once finished,
 //   CMD_PROGRAM writes a ProgramPacket inside the region after the erase finished,
 //   CMD_END_DOWNLOAD saves, CMD_START_APPLICATION runs the application when its trailer's sum
-//   is right and otherwise stays in the boot loader (the request completes either way).
+//   is right, restarting into it (absent for restartMs, as after CMD_BEGIN_UPDATE), and
+//   otherwise stays in the boot loader (the request completes either way).
 //
 // Thread-safe: every member takes one mutex, so a socket server thread, a control thread and
 // a test can use the device at once. Time comes from SimOptions::timing.

@@ -219,6 +219,9 @@ TEST_F(VelmorctlSimTest, UpdateFromAnSRecordFile) {
   const Result r = Run("update --file " + file);
   ASSERT_EQ(r.code, 0) << r.out << r.err;
   EXPECT_NE(r.out.find("Download finished!"), std::string::npos);
+  // The file download ends without a pause, while the device restarts into its application.
+  auto link = simtest::MakeSocketLink(deviceFolder / "VELMORUSBDevice0");
+  ASSERT_TRUE(simtest::WaitFor([&] { return link->IsPresent(); }, 5000ms));
   const json id = RunJson("identity --json");
   EXPECT_EQ(id["application"], (json{{"version", "V1.020"}, {"date", "24.12.2006"}}));
 }

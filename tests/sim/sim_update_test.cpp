@@ -43,7 +43,8 @@ class SimUpdateTest : public ::testing::Test {
     return o;
   }
 
-  // The worker's wait for the device after CMD_BEGIN_UPDATE: up to 5 x 1000 ms.
+  // The worker's wait for the device after CMD_BEGIN_UPDATE (up to 5 x 1000 ms), also long
+  // enough for the restart into a new application.
   void WaitForDevice() {
     for (int i = 0; i < 5; ++i) {
       timing.SleepMs(1000);
@@ -81,6 +82,7 @@ class SimUpdateTest : public ::testing::Test {
     const bool ok = EraseAndWait() && ProgramRegion(region, flash::kApplicationStart);
     link->EndDownload();
     link->StartApplication();
+    WaitForDevice();
     return ok;
   }
 
@@ -131,6 +133,8 @@ TEST_F(SimUpdateTest, UpdateStepByStepEndsInTheNewApplication) {
   EXPECT_TRUE(link->EndDownload());
   EXPECT_TRUE(Identity().BootLoaderOnly()) << "until the application is started";
   EXPECT_TRUE(link->StartApplication());
+  EXPECT_FALSE(link->IsPresent()) << "the device comes back as a new device";
+  WaitForDevice();
   const DeviceIdentity id = Identity();
   EXPECT_TRUE(id.ApplicationRunning());
   EXPECT_EQ(
@@ -222,6 +226,7 @@ TEST_F(SimUpdateTest, BootRegionUpdateLeavesTheApplicationAlone) {
   EXPECT_TRUE(sim->InBootLoader());
   EXPECT_EQ(sim->Flash(Region::kApplication), application);
   EXPECT_TRUE(link->StartApplication());
+  WaitForDevice();
   EXPECT_TRUE(Identity().ApplicationRunning());
   EXPECT_EQ(Identity().Application().minor, 12);
 }
