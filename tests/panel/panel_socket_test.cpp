@@ -1,7 +1,6 @@
 // The panel on velmor-sim through the local socket: connecting at start, unplugging and
 // plugging back while the panel runs.
 
-#include <QFile>
 #include <QLabel>
 #include <QProcess>
 #include <QProgressBar>

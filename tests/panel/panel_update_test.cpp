@@ -35,6 +35,8 @@ class PanelUpdateTest : public QObject {
              QStringLiteral("App.:V1.012, 01.02.2006 (***V1.013, 05.03.2006***)"));
     rig.panel->OnDeviceChange();
     QCOMPARE(rig.Text(IDC_APP_VERSION), QStringLiteral("App.:V1.013, 05.03.2006"));
+    rig.panel->close();
+    QVERIFY2(!rig.panel->isVisible(), "closes normally once the update has ended");
   }
 
   void failedUpdateShowsItsTextUntilTheEnd() {
