@@ -4,6 +4,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
+#include <chrono>
+#include <thread>
 
 #include "panel/control_ids.h"
 #include "panel/property_velmor.h"
@@ -37,6 +39,36 @@ class PanelUpdateTest : public QObject {
     QCOMPARE(rig.Text(IDC_APP_VERSION), QStringLiteral("App.:V1.013, 05.03.2006"));
     rig.panel->close();
     QVERIFY2(!rig.panel->isVisible(), "closes normally once the update has ended");
+  }
+
+  // The worker and the panel's status poll share the link while the packets go out.
+  void statusPollRunsDuringTheDownload() {
+    PanelRig rig;
+    rig.Open();
+    rig.device.SetTrace([&rig](const SimTraceEntry& entry) {
+      // Each packet takes a little real time, so the poll gets between them.
+      if (entry.frame[0] == CMD_PROGRAM) std::this_thread::sleep_for(std::chrono::microseconds(50));
+      std::lock_guard guard(rig.mutex);
+      rig.frames.push_back({entry.frame, entry.replyAsked});
+    });
+    rig.Timer("STATUS_TIMER")->start(1);
+    rig.Click(IDC_SOFTWARE_UPDATE);
+    QTRY_VERIFY_WITH_TIMEOUT(!rig.panel->UpdateRunning(), 60000);
+    rig.Timer("STATUS_TIMER")->stop();
+
+    std::lock_guard guard(rig.mutex);
+    std::size_t first = rig.frames.size(), last = 0, packets = 0, pollsBetween = 0;
+    for (std::size_t i = 0; i < rig.frames.size(); ++i) {
+      if (rig.frames[i].Command() != CMD_PROGRAM) continue;
+      first = std::min(first, i);
+      last = i;
+      ++packets;
+    }
+    for (std::size_t i = first; i < last; ++i) {
+      if (rig.frames[i].Command() == CMD_GET_SPEED_STATUS) ++pollsBetween;
+    }
+    QCOMPARE(packets, std::size_t{4322});
+    QVERIFY(pollsBetween > 0);
   }
 
   void failedUpdateShowsItsTextUntilTheEnd() {
