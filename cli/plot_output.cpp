@@ -2,6 +2,7 @@
 
 #include <QtGlobal>
 #include <charconv>
+#include <cstdio>
 
 #include "cli/cli_context.h"
 #include "panel/dialog_units.h"
@@ -12,10 +13,18 @@ namespace {
 constexpr int kMaxPlotSide = 16384;  // pixels
 constexpr int kBorderPixels = 1;     // each side of a bordered control
 
+// Qt notes on stderr that it has no runtime folder when XDG_RUNTIME_DIR is unset; nothing of
+// ours needs one, and a script should see only our own one-line messages there.
+void QuietHandler(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+  if (type == QtWarningMsg && message.startsWith(QLatin1String("QStandardPaths:"))) return;
+  std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
+}
+
 }  // namespace
 
 OffscreenGui::OffscreenGui() {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  qInstallMessageHandler(QuietHandler);
   m_app = std::make_unique<QGuiApplication>(m_argc, m_argv);
 }
 

@@ -18,6 +18,7 @@
 #include "panel/control_table.h"
 #include "panel/dialog_units.h"
 #include "panel/embedded_version.h"
+#include "panel/panel_icon.h"
 #include "panel/slider_rule.h"
 
 namespace {
@@ -168,6 +169,7 @@ bool CPropertyVELMOR::OnInitDialog() {
   m_plotBitmap.fill(Qt::white);
   plot->SetPicture(m_plotBitmap);
   m_response.SetRange(5.0, 31000.0);
+  setWindowIcon(panel::PanelIcon());
 
   panel::SetSliderRange(*ControlAs<QScrollBar>(IDC_GAIN), kGainRange);
   for (int id : kTimeConstantSliders) {
