@@ -6,18 +6,26 @@
 
 namespace panel {
 
+namespace {
+
+// Skips leading blanks and one sign, as the C library's number reading does; true for a minus.
+bool SkipBlanksAndSign(const QString& text, qsizetype& i) {
+  while (i < text.size() && text[i].isSpace()) ++i;
+  if (i < text.size() && (text[i] == QLatin1Char('+') || text[i] == QLatin1Char('-'))) {
+    return text[i++] == QLatin1Char('-');
+  }
+  return false;
+}
+
+}  // namespace
+
 QString SerialText(std::uint32_t serial) {
   return QString::asprintf("%05u", serial);
 }
 
 std::uint32_t ParseSerialNumber(const QString& text) {
   qsizetype i = 0;
-  while (i < text.size() && text[i].isSpace()) ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == QLatin1Char('+') || text[i] == QLatin1Char('-'))) {
-    negative = text[i] == QLatin1Char('-');
-    ++i;
-  }
+  const bool negative = SkipBlanksAndSign(text, i);
   std::uint64_t value = 0;
   for (; i < text.size() && text[i] >= QLatin1Char('0') && text[i] <= QLatin1Char('9'); ++i) {
     value = std::min<std::uint64_t>(value * 10 + (text[i].unicode() - '0'), UINT32_MAX);
@@ -31,12 +39,7 @@ QString GainText(int gain) {
 
 unsigned ParseVoltageText(const QString& text) {
   qsizetype i = 0;
-  while (i < text.size() && text[i].isSpace()) ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == QLatin1Char('+') || text[i] == QLatin1Char('-'))) {
-    negative = text[i] == QLatin1Char('-');
-    ++i;
-  }
+  const bool negative = SkipBlanksAndSign(text, i);
   auto isDigit = [&](qsizetype at) {
     return at < text.size() && text[at] >= QLatin1Char('0') && text[at] <= QLatin1Char('9');
   };
