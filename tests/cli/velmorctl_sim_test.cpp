@@ -1,7 +1,6 @@
 // velmorctl against the real velmor-sim over the local socket, as a script sees it.
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cstdio>
 #include <fstream>
@@ -14,21 +13,18 @@
 #include "settings/settings_transfer.h"
 #include "tests/sim/sim_process.h"
 #include "tests/sim/sim_test_support.h"
+#include "tests/support/command_runner.h"
 
 namespace {
 
 using nlohmann::json;
 using namespace std::chrono_literals;
 
-struct Result {
-  int code = -1;
-  std::string out;
-  std::string err;
-};
-
-class VelmorctlSimTest : public ::testing::Test {
+class VelmorctlSimTest : public CommandTest {
  protected:
   void SetUp() override {
+    CommandTest::SetUp();
+    m_deviceFolder = deviceFolder.Path();
     // Short device waits; the tool's own fixed waits stay real.
     sim = std::make_unique<simtest::SimProcess>(
         deviceFolder.Path(),
@@ -39,26 +35,9 @@ class VelmorctlSimTest : public ::testing::Test {
     ASSERT_TRUE(simtest::WaitFor([&] { return link->IsPresent(); }, 5000ms));
   }
 
-  Result Run(const std::string& arguments) {
-    const std::string err = state / "stderr.txt";
-    const std::string command = "VELMOR_DEVICE_DIR=" + deviceFolder.Path() + " " + VELMORCTL + " " +
-                                arguments + " 2>" + err;
-    Result result;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) return result;
-    char buffer[4096];
-    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) result.out += buffer;
-    const int status = pclose(pipe);
-    result.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    std::stringstream text;
-    text << std::ifstream(err).rdbuf();
-    result.err = text.str();
-    return result;
-  }
-
   json RunJson(const std::string& arguments) {
-    const Result r = Run(arguments);
-    EXPECT_EQ(r.code, 0) << r.err;
+    const CommandOutcome r = Run(arguments);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
     return json::parse(r.out, nullptr, false);
   }
 
@@ -74,11 +53,6 @@ class VelmorctlSimTest : public ::testing::Test {
   simtest::TempFolder state;
   std::unique_ptr<simtest::SimProcess> sim;
 };
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 // An S3 file of `bytes` at `address`, 32 bytes a record, with an S7 end record.
 std::string S3File(std::uint32_t address, const std::vector<std::uint8_t>& bytes) {
@@ -130,8 +104,8 @@ TEST_F(VelmorctlSimTest, IdentityAsTheDeviceReportsIt) {
 
 TEST_F(VelmorctlSimTest, SettingsSaveEditLoadRoundTrip) {
   const std::string file = state / "settings.bin";
-  ASSERT_EQ(Run("settings save " + file).code, 0);
-  std::string bytes = ReadFile(file);
+  ASSERT_EQ(Run("settings save " + file).exitCode, 0);
+  std::string bytes = ReadWholeFile(file);
   ASSERT_EQ(bytes.size(), 238u);
 
   bytes[4] = 0x40;  // serial number 0x000F4240 = 1000000
@@ -139,8 +113,8 @@ TEST_F(VelmorctlSimTest, SettingsSaveEditLoadRoundTrip) {
   bytes[6] = 0x0F;
   bytes[25] = static_cast<char>(-35);  // gain -3.5 dB
   std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
-  const Result load = Run("settings load " + file);
-  ASSERT_EQ(load.code, 0) << load.err;
+  const CommandOutcome load = Run("settings load " + file);
+  ASSERT_EQ(load.exitCode, 0) << load.err;
 
   const json shown = RunJson("settings show --json");
   EXPECT_EQ(shown["serial_number"], 1000000);
@@ -148,20 +122,20 @@ TEST_F(VelmorctlSimTest, SettingsSaveEditLoadRoundTrip) {
   EXPECT_EQ(shown["curves"].size(), 8u);
 
   std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes.substr(0, 200);
-  const Result wrong = Run("settings load " + file);
-  EXPECT_EQ(wrong.code, 2);
+  const CommandOutcome wrong = Run("settings load " + file);
+  EXPECT_EQ(wrong.exitCode, 2);
   EXPECT_NE(wrong.err.find("holds 200 bytes"), std::string::npos) << wrong.err;
-  EXPECT_EQ(Run("settings load " + (state / "missing.bin")).code, 2);
+  EXPECT_EQ(Run("settings load " + (state / "missing.bin")).exitCode, 2);
 }
 
 TEST_F(VelmorctlSimTest, DefaultsKeepOrRenewTheSystemData) {
   const json before = RunJson("settings show --json");
-  ASSERT_EQ(Run("defaults").code, 0);
+  ASSERT_EQ(Run("defaults").exitCode, 0);
   json after = RunJson("settings show --json");
   EXPECT_EQ(after["serial_number"], before["serial_number"]);
   EXPECT_EQ(after["delivery_date"], before["delivery_date"]);
 
-  ASSERT_EQ(Run("defaults --init-system-data").code, 0);
+  ASSERT_EQ(Run("defaults --init-system-data").exitCode, 0);
   after = RunJson("settings show --json");
   EXPECT_EQ(after["serial_number"], 100);
   EXPECT_EQ(after["motor_control_unit"], "installed");
@@ -174,25 +148,25 @@ TEST_F(VelmorctlSimTest, DefaultsKeepOrRenewTheSystemData) {
 
 TEST_F(VelmorctlSimTest, FailuresGiveOneLineAndTheirExitCode) {
   Control("fail command READ_SETTINGS");
-  Result r = Run("settings show");
-  EXPECT_EQ(r.code, 1);
+  CommandOutcome r = Run("settings show");
+  EXPECT_EQ(r.exitCode, 1);
   EXPECT_EQ(r.err, "velmorctl: reading the settings failed\n");
 
   Control("unplug");
   r = Run("identity");
-  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.exitCode, 1);
   EXPECT_NE(r.err.find("device not present"), std::string::npos);
-  EXPECT_EQ(Run("settings save " + (state / "x.bin")).code, 1);
+  EXPECT_EQ(Run("settings save " + (state / "x.bin")).exitCode, 1);
   EXPECT_FALSE(simtest::FileExists(state / "x.bin")) << "nothing written on a failure";
 
   r = Run("settings");
-  EXPECT_EQ(r.code, 2);
-  EXPECT_EQ(Run("defaults --bogus").code, 2);
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_EQ(Run("defaults --bogus").exitCode, 2);
 }
 
 TEST_F(VelmorctlSimTest, UpdateTakesTheDeviceToTheCarriedVersion) {
-  const Result r = Run("update");
-  ASSERT_EQ(r.code, 0) << r.out << r.err;
+  const CommandOutcome r = Run("update");
+  ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
   EXPECT_NE(r.out.find("Erase in progress. Please wait!"), std::string::npos);
   EXPECT_NE(r.out.find("Download finished!"), std::string::npos);
   const json id = RunJson("identity --json");
@@ -216,8 +190,8 @@ TEST_F(VelmorctlSimTest, UpdateFromAnSRecordFile) {
   const std::string file = state / "app.s3";
   std::ofstream(file) << S3File(flash::kApplicationStart, program)
                       << S3File(flash::kTrailerAddress, tail);
-  const Result r = Run("update --file " + file);
-  ASSERT_EQ(r.code, 0) << r.out << r.err;
+  const CommandOutcome r = Run("update --file " + file);
+  ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
   EXPECT_NE(r.out.find("Download finished!"), std::string::npos);
   // The file download ends without a pause, while the device restarts into its application.
   auto link = simtest::MakeSocketLink(deviceFolder / "VELMORUSBDevice0");

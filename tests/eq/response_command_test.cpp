@@ -4,7 +4,7 @@
 #include <string>
 
 #include "eq/response_curve.h"
-#include "tests/eq/command_runner.h"
+#include "tests/support/command_runner.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "hwtest/test_spectrum.h"
-#include "tests/eq/command_runner.h"
+#include "tests/support/command_runner.h"
 
 namespace {
 

@@ -44,18 +44,23 @@ class CommandTest : public testing::Test {
         std::filesystem::temp_directory_path() / ("velmorctl-" + std::to_string(::getpid()) + "-" +
                                                   test->test_suite_name() + "-" + test->name());
     std::filesystem::create_directories(m_dir);
+    m_deviceFolder = m_dir / "no-device";
+    std::filesystem::create_directories(m_deviceFolder);
   }
   void TearDown() override { std::filesystem::remove_all(m_dir); }
 
-  // `arguments` go through the shell as written.
+  // `arguments` go through the shell as written, with the device folder of m_deviceFolder
+  // (an empty folder of its own unless a test names another).
   CommandOutcome Run(const std::string& arguments) {
     const auto out = m_dir / "stdout";
     const auto err = m_dir / "stderr";
-    const std::string command =
-        std::string(VELMORCTL) + " " + arguments + " >" + out.string() + " 2>" + err.string();
+    const std::string command = "VELMOR_DEVICE_DIR=" + m_deviceFolder.string() + " " +
+                                std::string(VELMORCTL) + " " + arguments + " >" + out.string() +
+                                " 2>" + err.string();
     const int status = std::system(command.c_str());
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadWholeFile(out), ReadWholeFile(err)};
   }
 
   std::filesystem::path m_dir;
+  std::filesystem::path m_deviceFolder;
 };
