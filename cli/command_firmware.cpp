@@ -1,7 +1,13 @@
 // velmorctl firmware: the carried image list, and the check of an S-record file.
 // velmorctl update: a firmware update driven from the terminal.
 
+#if defined(_WIN32)
+#include <io.h>
+#define isatty _isatty
+#define STDOUT_FILENO 1
+#else
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cstdio>

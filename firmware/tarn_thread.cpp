@@ -14,7 +14,9 @@ class QueuedSink final : public firmware::UpdateSink {
   explicit QueuedSink(QObject* receiver) : m_receiver(receiver) {}
 
   void Start() override {
-    if (m_receiver) QMetaObject::invokeMethod(m_receiver, "OnUpdateStart", Qt::QueuedConnection);
+    if (m_receiver)
+      Check(QMetaObject::invokeMethod(m_receiver, "OnUpdateStart", Qt::QueuedConnection),
+            "OnUpdateStart");
   }
   void PostStatus(unsigned percent, std::string text) override {
     Status(percent, text, Qt::QueuedConnection);
@@ -24,19 +26,29 @@ class QueuedSink final : public firmware::UpdateSink {
   }
   void End(bool success) override {
     if (m_receiver) {
-      QMetaObject::invokeMethod(m_receiver, "OnUpdateEnd", Qt::QueuedConnection,
-                                Q_ARG(bool, success));
+      Check(QMetaObject::invokeMethod(m_receiver, "OnUpdateEnd", Qt::QueuedConnection,
+                                      Q_ARG(bool, success)),
+            "OnUpdateEnd");
     }
   }
 
  private:
   void Status(unsigned percent, const std::string& text, Qt::ConnectionType type) {
     if (!m_receiver) return;
-    QMetaObject::invokeMethod(m_receiver, "OnUpdateStatus", type, Q_ARG(unsigned, percent),
-                              Q_ARG(QString, QString::fromStdString(text)));
+    Check(QMetaObject::invokeMethod(m_receiver, "OnUpdateStatus", type, Q_ARG(unsigned, percent),
+                                    Q_ARG(QString, QString::fromStdString(text))),
+          "OnUpdateStatus");
+  }
+
+  // A receiver without the slot would leave the user without any report: say so once.
+  void Check(bool invoked, const char* slot) {
+    if (invoked || m_warned) return;
+    m_warned = true;
+    qWarning("CTarnThread: %s has no slot %s", m_receiver->metaObject()->className(), slot);
   }
 
   QObject* m_receiver;
+  bool m_warned = false;
 };
 
 }  // namespace
