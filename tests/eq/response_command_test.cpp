@@ -16,22 +16,15 @@ TEST_F(ResponseCommandTest, CsvCarriesEveryPointExactly) {
   ASSERT_EQ(run.exitCode, 0) << run.err;
   eq::ResponseCurve curve;
   curve.SetTimeConstants(3180, 318, 75, 0);
-  std::istringstream lines(run.out);
-  std::string line;
-  std::getline(lines, line);
-  EXPECT_EQ(line, "index,frequency_hz,level_db");
-  std::size_t rows = 0;
-  while (std::getline(lines, line)) {
-    char* end = nullptr;
-    const long index = std::strtol(line.c_str(), &end, 10);
-    const double hz = std::strtod(end + 1, &end);
-    const double db = std::strtod(end + 1, &end);
-    ASSERT_EQ(index, static_cast<long>(rows));
-    ASSERT_EQ(hz, curve.Frequencies()[rows]) << line;
-    ASSERT_EQ(db, curve.Levels()[rows]) << line;
-    ++rows;
+  std::string header;
+  const std::vector<CsvRow> rows = ReadPlotCsv(run.out, header);
+  EXPECT_EQ(header, "index,frequency_hz,level_db");
+  ASSERT_EQ(rows.size(), 1024u);
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    ASSERT_EQ(rows[i].index, static_cast<long>(i));
+    ASSERT_EQ(rows[i].hz, curve.Frequencies()[i]) << i;
+    ASSERT_EQ(rows[i].db, curve.Levels()[i]) << i;
   }
-  EXPECT_EQ(rows, 1024u);
 }
 
 TEST_F(ResponseCommandTest, TimeConstantsOutsideTheirRangeAreRefused) {

@@ -15,22 +15,15 @@ TEST_F(SpectrumCommandTest, CsvCarriesEveryBinExactly) {
   const Outcome run = Run("spectrum");
   ASSERT_EQ(run.exitCode, 0) << run.err;
   const hwtest::TestSpectrum spectrum;
-  std::istringstream lines(run.out);
-  std::string line;
-  std::getline(lines, line);
-  EXPECT_EQ(line, "bin,frequency_hz,level_db");
-  std::size_t rows = 0;
-  while (std::getline(lines, line)) {
-    char* end = nullptr;
-    const long bin = std::strtol(line.c_str(), &end, 10);
-    const double hz = std::strtod(end + 1, &end);
-    const double db = std::strtod(end + 1, &end);
-    ASSERT_EQ(bin, static_cast<long>(rows));
-    ASSERT_EQ(hz, rows * 11.71875) << line;
-    ASSERT_EQ(db, spectrum.Levels()[rows]) << line;
-    ++rows;
+  std::string header;
+  const std::vector<CsvRow> rows = ReadPlotCsv(run.out, header);
+  EXPECT_EQ(header, "bin,frequency_hz,level_db");
+  ASSERT_EQ(rows.size(), 2048u);
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    ASSERT_EQ(rows[i].index, static_cast<long>(i));
+    ASSERT_EQ(rows[i].hz, i * 11.71875) << i;
+    ASSERT_EQ(rows[i].db, spectrum.Levels()[i]) << i;
   }
-  EXPECT_EQ(rows, 2048u);
 }
 
 TEST_F(SpectrumCommandTest, PngAtTheAskedOrTheWindowsSize) {

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 struct CommandOutcome {
   int exitCode = -1;
@@ -34,6 +35,29 @@ inline std::pair<int, int> PngSize(const std::string& png) {
     return value;
   };
   return {word(16), word(20)};
+}
+
+// One row of velmorctl's plot CSV: index, frequency in Hz, level in dB.
+struct CsvRow {
+  long index = 0;
+  double hz = 0;
+  double db = 0;
+};
+
+// The rows under the header line, which goes to `header`.
+inline std::vector<CsvRow> ReadPlotCsv(const std::string& text, std::string& header) {
+  std::istringstream lines(text);
+  std::getline(lines, header);
+  std::vector<CsvRow> rows;
+  for (std::string line; std::getline(lines, line);) {
+    char* end = nullptr;
+    CsvRow row;
+    row.index = std::strtol(line.c_str(), &end, 10);
+    row.hz = std::strtod(end + 1, &end);
+    row.db = std::strtod(end + 1, &end);
+    rows.push_back(row);
+  }
+  return rows;
 }
 
 class CommandTest : public testing::Test {
