@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "device/device_operations.h"
 #include "device/version_text.h"
 #include "firmware/srecord_file.h"
 #include "firmware/tarn_list.h"
@@ -139,6 +140,25 @@ void RunUpdate(CliContext& context, const UpdateOptions& options) {
   run.boot = options.boot;
   run.fileName = options.file;
   if (!firmware::RunUpdate(run)) throw Failure(kExitDevice, "update failed");
+
+  // The device restarts into what was just programmed; the update has worked only once it runs.
+  const device::RestartOutcome seen =
+      device::WaitForApplication(context.Link(), timing, device::RestartLimits{});
+  if (seen.answered && seen.identity.ApplicationRunning()) {
+    const DeviceIdentity::Firmware app = seen.identity.Application();
+    std::printf("The device runs application %s (%s).\n",
+                device::FormatVersion(app.major, app.minor).c_str(),
+                device::FormatDate(app.day, app.month, 2000u + app.year).c_str());
+    return;
+  }
+  if (seen.answered && seen.identity.BootLoaderOnly()) {
+    throw Failure(
+        kExitDevice,
+        "the device stays in its boot loader: the programmed application failed its check");
+  }
+  throw Failure(kExitDevice, seen.present
+                                 ? "the device does not run its application after the update"
+                                 : "the device did not come back after the update");
 }
 
 }  // namespace

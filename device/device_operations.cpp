@@ -29,4 +29,24 @@ bool ReadIdentity(CDeviceLink& link, DeviceIdentity& identity) {
   return true;
 }
 
+RestartOutcome WaitForApplication(CDeviceLink& link, Timing& timing, const RestartLimits& limits) {
+  const std::uint32_t start = timing.TickMs();
+  std::uint32_t bootLoaderSince = start;
+  bool inBootLoader = false;
+  for (;;) {
+    RestartOutcome seen;
+    seen.present = link.IsPresent();
+    seen.answered = seen.present && ReadIdentity(link, seen.identity);
+    if (seen.answered && seen.identity.ApplicationRunning()) return seen;
+    const std::uint32_t now = timing.TickMs();
+    const bool bootLoaderOnly = seen.answered && seen.identity.BootLoaderOnly();
+    if (bootLoaderOnly && !inBootLoader) bootLoaderSince = now;
+    inBootLoader = bootLoaderOnly;
+    if (inBootLoader && static_cast<std::uint32_t>(now - bootLoaderSince) >= limits.bootLoaderMs)
+      return seen;
+    if (static_cast<std::uint32_t>(now - start) >= limits.totalMs) return seen;
+    timing.SleepMs(kRestartPollPauseMs);
+  }
+}
+
 }  // namespace device

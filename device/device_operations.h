@@ -19,4 +19,23 @@ std::uint16_t ReadSpeedStatus(CDeviceLink& link);
 // Copies the identity block only when the exchange succeeds.
 bool ReadIdentity(CDeviceLink& link, DeviceIdentity& identity);
 
+// What a device that was told to restart showed last.
+struct RestartOutcome {
+  bool present = false;   // the device object opened
+  bool answered = false;  // and its identity read succeeded
+  DeviceIdentity identity;
+};
+
+inline constexpr std::uint32_t kRestartPollPauseMs = 200;
+
+struct RestartLimits {
+  std::uint32_t totalMs = 15000;
+  // A boot loader that keeps answering this long has not restarted and will not.
+  std::uint32_t bootLoaderMs = 3000;
+};
+
+// Polls presence and identity until the application runs or a limit has passed. The device may
+// still answer from before its restart at first, so a boot loader is polled again for a while.
+RestartOutcome WaitForApplication(CDeviceLink& link, Timing& timing, const RestartLimits& limits);
+
 }  // namespace device

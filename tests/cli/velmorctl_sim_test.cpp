@@ -169,6 +169,7 @@ TEST_F(VelmorctlSimTest, UpdateTakesTheDeviceToTheCarriedVersion) {
   ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
   EXPECT_NE(r.out.find("Erase in progress. Please wait!"), std::string::npos);
   EXPECT_NE(r.out.find("Download finished!"), std::string::npos);
+  EXPECT_NE(r.out.find("The device runs application V1.013 (05.03.2006).\n"), std::string::npos);
   const json id = RunJson("identity --json");
   EXPECT_EQ(id["application"], (json{{"version", "V1.013"}, {"date", "05.03.2006"}}));
 }
@@ -190,14 +191,26 @@ TEST_F(VelmorctlSimTest, UpdateFromAnSRecordFile) {
   const std::string file = state / "app.s3";
   std::ofstream(file) << S3File(flash::kApplicationStart, program)
                       << S3File(flash::kTrailerAddress, tail);
-  const CommandOutcome r = Run("update --file " + file);
+  CommandOutcome r = Run("update --file " + file);
   ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
   EXPECT_NE(r.out.find("Download finished!"), std::string::npos);
-  // The file download ends without a pause, while the device restarts into its application.
-  auto link = simtest::MakeSocketLink(deviceFolder / "VELMORUSBDevice0");
-  ASSERT_TRUE(simtest::WaitFor([&] { return link->IsPresent(); }, 5000ms));
+  // The command returns once the device runs what it programmed.
+  EXPECT_NE(r.out.find("The device runs application V1.020 (24.12.2006).\n"), std::string::npos);
   const json id = RunJson("identity --json");
   EXPECT_EQ(id["application"], (json{{"version", "V1.020"}, {"date", "24.12.2006"}}));
+
+  // The same program with its sum off by one: every packet is accepted, but the device stays in
+  // its boot loader, and that is no success.
+  trailer.sum += 1;
+  trailer.Encode(tail.data());
+  std::ofstream(file, std::ios::trunc)
+      << S3File(flash::kApplicationStart, program) << S3File(flash::kTrailerAddress, tail);
+  r = Run("update --file " + file);
+  EXPECT_EQ(r.exitCode, 1) << r.out << r.err;
+  EXPECT_NE(r.out.find("Download finished!"), std::string::npos);
+  EXPECT_EQ(r.err,
+            "velmorctl: the device stays in its boot loader: the programmed application "
+            "failed its check\n");
 }
 
 }  // namespace

@@ -214,6 +214,51 @@ TEST_F(DeviceLinkTest, SpeedStatusAndIdentityReads) {
   EXPECT_EQ(identity.ImageLength(), 238) << "a failed read keeps the last block";
 }
 
+TEST_F(DeviceLinkTest, WaitForApplicationOutlastsTheBootLoaderAndTheRestart) {
+  VirtualTiming timing;
+  // Answers from the boot loader first, then is gone, then runs its application.
+  int reads = 0;
+  device.On(CMD_GET_IDENTITY, [&](const RecordedFrame&, std::uint8_t* reply) {
+    DeviceIdentity id;
+    id.SetBoot({kBootMarker, 10, 1, 6, 1, 2});
+    if (++reads == 1) {
+      device.SetPlugged(false);
+    } else {
+      id.SetApplication({kApplicationMarker, 5, 3, 6, 1, 13});
+    }
+    std::copy(id.bytes.begin(), id.bytes.end(), reply + 6);
+    return true;
+  });
+  const device::RestartLimits limits{10000, 3000};
+  device::RestartOutcome seen = device::WaitForApplication(*link, timing, limits);
+  // Nothing plugs it back in this run: the wait ends absent at the limit.
+  EXPECT_FALSE(seen.present);
+  EXPECT_GE(timing.TotalSleptMs(), 10000u);
+  EXPECT_LT(timing.TotalSleptMs(), 10000u + device::kRestartPollPauseMs + 1);
+
+  device.SetPlugged(true);
+  seen = device::WaitForApplication(*link, timing, limits);
+  ASSERT_TRUE(seen.answered);
+  EXPECT_TRUE(seen.identity.ApplicationRunning());
+  EXPECT_EQ(seen.identity.Application().minor, 13);
+
+  // A device that stays in its boot loader is taken at its word after the shorter limit; one that
+  // went away in between starts that limit again.
+  reads = 0;
+  device.On(CMD_GET_IDENTITY, [&](const RecordedFrame&, std::uint8_t* reply) {
+    if (++reads == 5) return false;
+    DeviceIdentity id;
+    id.SetBoot({kBootMarker, 10, 1, 6, 1, 2});
+    std::copy(id.bytes.begin(), id.bytes.end(), reply + 6);
+    return true;
+  });
+  const std::uint64_t slept = timing.TotalSleptMs();
+  seen = device::WaitForApplication(*link, timing, limits);
+  EXPECT_TRUE(seen.answered);
+  EXPECT_TRUE(seen.identity.BootLoaderOnly());
+  EXPECT_EQ(timing.TotalSleptMs() - slept, 5 * device::kRestartPollPauseMs + 3000);
+}
+
 TEST(DeviceIdentity, StatesFollowTheMarkers) {
   DeviceIdentity identity;
   EXPECT_FALSE(identity.ApplicationRunning());
