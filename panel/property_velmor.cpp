@@ -194,11 +194,23 @@ bool CPropertyVELMOR::OnInitDialog() {
   UpdateControlStates(true);
   raise();
 
-  // The only tool tip of the panel, over the 33 absolute correction and its lock box.
+  // The only tool tip of the panel, over the 33 absolute correction and its lock box; it wakes
+  // after 100 ms instead of the style's usual delay.
   const QString tip = QStringLiteral("absolute correction for 33 turns");
-  Control(IDC_ABS33)->setToolTip(tip);
-  Control(IDC_LOCK33)->setToolTip(tip);
+  auto* tipStyle = new TipDelayStyle;
+  tipStyle->setParent(this);
+  for (int id : {IDC_ABS33, IDC_LOCK33}) {
+    Control(id)->setToolTip(tip);
+    Control(id)->setStyle(tipStyle);
+  }
   return true;
+}
+
+int CPropertyVELMOR::TipDelayStyle::styleHint(StyleHint hint, const QStyleOption* option,
+                                              const QWidget* widget,
+                                              QStyleHintReturn* returnData) const {
+  if (hint == SH_ToolTip_WakeUpDelay) return kToolTipDelayMs;
+  return QProxyStyle::styleHint(hint, option, widget, returnData);
 }
 
 void CPropertyVELMOR::showEvent(QShowEvent* event) {

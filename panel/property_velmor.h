@@ -8,6 +8,7 @@
 #include <QFileSystemWatcher>
 #include <QHash>
 #include <QPixmap>
+#include <QProxyStyle>
 #include <QTimer>
 #include <array>
 #include <cstdint>
@@ -129,6 +130,14 @@ class CPropertyVELMOR : public QDialog {
 #endif
 
  private:
+  static constexpr int kToolTipDelayMs = 100;
+  // The application's style, but for the tool tip's wake-up delay.
+  class TipDelayStyle final : public QProxyStyle {
+   public:
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returnData) const override;
+  };
+
   // The three speeds and their controls, in the order 33, 45, 78.
   struct SpeedControls {
     std::uint16_t speed;

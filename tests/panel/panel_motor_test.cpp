@@ -156,6 +156,19 @@ class PanelMotorTest : public QObject {
     rig.panel->FillControls();
     QVERIFY(!rig.Get<QCheckBox>(IDC_SPEED78)->isChecked());
   }
+
+  void onlyThe33AbsoluteCorrectionHasATipAndItComesQuickly() {
+    PanelRig rig;
+    rig.Open();
+    for (int id : {IDC_ABS33, IDC_LOCK33}) {
+      QWidget* control = rig.panel->Control(id);
+      QCOMPARE(control->toolTip(), QStringLiteral("absolute correction for 33 turns"));
+      QCOMPARE(control->style()->styleHint(QStyle::SH_ToolTip_WakeUpDelay, nullptr, control), 100);
+    }
+    for (int id : {IDC_ABS45, IDC_LOCK45, IDC_REL33, IDC_SERIAL}) {
+      QVERIFY(rig.panel->Control(id)->toolTip().isEmpty());
+    }
+  }
 };
 
 QTEST_MAIN(PanelMotorTest)
