@@ -7,10 +7,13 @@ CTEST_ARGS ?=
 # The ThreadSanitizer run: the link, the socket server, the update worker and the panel during an
 # update (its status timer polls while the worker programs).
 TSAN_TESTS := DeviceLinkTest|SocketServerTest|ControlTest|tarn_thread_test|panel_update_tests|ImageDownload|FileDownload|VelmorctlSimTest
+# `make fuzz`: every fuzz target for FUZZ_SECONDS each, on its corpus in build-fuzz/corpus.
+FUZZ_TARGETS := srecord_fuzzer sim_frame_fuzzer sim_control_fuzzer
+FUZZ_SECONDS ?= 60
 JOBS ?= $(shell nproc)
 GENERATOR := $(shell command -v ninja >/dev/null 2>&1 && echo Ninja || echo "Unix Makefiles")
 
-.PHONY: deps configure build test run asan tsan clean format
+.PHONY: deps configure build test run asan tsan fuzz clean format
 
 deps:
 	@scripts/install-deps
@@ -34,8 +37,22 @@ tsan:
 	@TSAN_OPTIONS="suppressions=$(CURDIR)/tests/tsan.supp halt_on_error=1" \
 	  $(MAKE) test BUILD=build-tsan SANITIZE=thread CTEST_ARGS='-R "$(TSAN_TESTS)"'
 
+fuzz:
+	@scripts/install-deps fuzz
+	@CC=clang CXX=clang++ cmake -S . -B build-fuzz -G "$(GENERATOR)" -DVELMOR_FUZZ=ON \
+	  -DVELMOR_SANITIZE="fuzzer-no-link,address,undefined" >/dev/null
+	@cmake --build build-fuzz -j $(JOBS) --target $(FUZZ_TARGETS)
+	@for t in $(FUZZ_TARGETS); do \
+	  mkdir -p build-fuzz/corpus/$$t && cp -n fuzz/seeds/$$t/* build-fuzz/corpus/$$t/ 2>/dev/null; \
+	  echo "fuzz: $$t for $(FUZZ_SECONDS) s"; \
+	  build-fuzz/fuzz/$$t -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+	    -artifact_prefix=build-fuzz/ build-fuzz/corpus/$$t 2>build-fuzz/$$t.log \
+	    || { tail -40 build-fuzz/$$t.log; exit 1; }; \
+	  grep -E "stat::number_of_executed_units|stat::peak_rss_mb" build-fuzz/$$t.log; \
+	done
+
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	@rm -rf build build-asan build-tsan
+	@rm -rf build build-asan build-tsan build-fuzz
