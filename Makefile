@@ -16,7 +16,7 @@ GENERATOR := $(shell command -v ninja >/dev/null 2>&1 && echo Ninja || echo "Uni
 .PHONY: deps configure build test run asan tsan fuzz clean format
 
 deps:
-	@scripts/install-deps
+	@scripts/install-deps test
 
 configure: deps
 	@cmake -S . -B $(BUILD) -G "$(GENERATOR)" -DVELMOR_WERROR=$(WERROR) -DVELMOR_SANITIZE="$(SANITIZE)" >/dev/null
