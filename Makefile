@@ -13,7 +13,7 @@ FUZZ_SECONDS ?= 60
 JOBS ?= $(shell nproc)
 GENERATOR := $(shell command -v ninja >/dev/null 2>&1 && echo Ninja || echo "Unix Makefiles")
 
-.PHONY: deps configure build test run asan tsan fuzz clean format
+.PHONY: deps configure build test run package asan tsan fuzz clean format
 
 deps:
 	@scripts/install-deps test
@@ -29,6 +29,10 @@ test: build
 
 run: build
 	@scripts/run-panel $(BUILD) $(ARGS)
+
+# velmor-control_<version>_amd64.deb in the build folder.
+package: build
+	@cmake --build $(BUILD) --target package
 
 asan:
 	@$(MAKE) test BUILD=build-asan SANITIZE=address,undefined
