@@ -11,5 +11,7 @@ void AddDeviceCommands(CLI::App& app, CliContext& context);    // identity, sett
 void AddResponseCommands(CLI::App& app, CliContext& context);  // response
 void AddFirmwareCommands(CLI::App& app, CliContext& context);  // firmware, update
 void AddSpectrumCommands(CLI::App& app, CliContext& context);  // spectrum
+// settings export, import, set, get; after AddDeviceCommands, which makes `settings`
+void AddSettingsDocumentCommands(CLI::App& app, CliContext& context);
 
 }  // namespace cli
