@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/input_file.h"
 #include "cli/settings_text.h"
 #include "device/device_operations.h"
 #include "device/version_text.h"
@@ -77,6 +78,11 @@ void ShowIdentity(CliContext& context, bool json) {
                   device::FormatDate(a.day, a.month, 2000u + a.year).c_str());
     } else {
       std::printf("application:    not running\n");
+    }
+    if (id.BootLoaderOnly()) {
+      std::printf(
+          "The device waits in its boot loader: `velmorctl update` brings the "
+          "application back.\n");
     }
     if (boot) {
       const auto b = id.Boot();
@@ -207,10 +213,8 @@ void SaveSettings(CliContext& context, const std::string& path) {
 }
 
 void LoadSettings(CliContext& context, const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw Failure(kExitUsage, "cannot open " + path);
-  const std::vector<char> bytes((std::istreambuf_iterator<char>(in)),
-                                std::istreambuf_iterator<char>());
+  const std::vector<char> bytes =
+      InputFile(path, SettingsImage::kSize, "a settings image").ReadAll();
   context.RequirePresent();
   const DeviceState state = Identify(context);
   const std::uint16_t length = state.identity.ImageLength();
