@@ -5,7 +5,6 @@
 
 #include <QDate>
 #include <QDialog>
-#include <QFileSystemWatcher>
 #include <QHash>
 #include <QPixmap>
 #include <QProxyStyle>
@@ -23,6 +22,7 @@
 #include "eq/response_curve.h"
 #include "panel/asterisk_sound.h"
 #include "panel/control_ids.h"
+#include "panel/device_folder_watch.h"
 #include "settings/settings_image.h"
 #include "settings/settings_transfer.h"
 
@@ -192,7 +192,7 @@ class CPropertyVELMOR : public QDialog {
   QTimer m_statusTimer;     // STATUS_TIMER, 1000 ms
   QTimer m_voltageTimer;    // VOLTAGE_TIMER, pending motor voltage
   QTimer m_reconnectTimer;  // one more Connect when the device object was not ready yet
-  QFileSystemWatcher m_deviceWatcher;
+  panel::DeviceFolderWatch m_deviceWatch;
   panel::AsteriskSound m_sound;
 
   QThread* m_pUpdateThread = nullptr;  // the running update worker; only tested for null
