@@ -4,6 +4,8 @@
 #include <cstring>
 #include <memory>
 
+#include "firmware/utf8_file.h"
+
 namespace firmware {
 
 void SRecordFile::Reset() {
@@ -21,7 +23,7 @@ void SRecordFile::Reset() {
 
 SRecordFile::Load SRecordFile::ReadFile(const std::string& path) {
   Reset();
-  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
+  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(OpenUtf8File(path, "rb"),
                                                              &std::fclose);
   if (!file) return Load::kCannotOpen;
   std::vector<char> block(64 * 1024);
