@@ -17,8 +17,11 @@ GENERATOR := $(shell command -v ninja >/dev/null 2>&1 && echo Ninja || echo "Uni
 
 PROGRAMS := velmor-panel velmor-sim velmorctl
 CMAKE_FLAGS = -G "$(GENERATOR)" -DVELMOR_WERROR=$(WERROR) -DVELMOR_SANITIZE="$(SANITIZE)"
+# `make win`: the core, velmorctl and their tests for Windows (mingw-w64, no Qt) in build-win,
+# over the dependency prefix of scripts/build-win-deps; `make win-test` runs the tests under Wine.
+WIN_BUILD ?= build-win
 
-.PHONY: deps configure configure-programs build test run package asan tsan fuzz clean format
+.PHONY: deps configure configure-programs build test run package asan tsan fuzz clean format win win-test
 
 deps:
 	@scripts/install-deps test
@@ -70,8 +73,18 @@ fuzz:
 	  grep -E "stat::number_of_executed_units|stat::peak_rss_mb" build-fuzz/$$t.log; \
 	done
 
+win:
+	@scripts/install-deps win
+	@prefix=$$(scripts/build-win-deps) && \
+	  cmake -S . -B $(WIN_BUILD) -G "$(GENERATOR)" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+	    -DVELMOR_WIN_PREFIX=$$prefix -DVELMOR_WITH_QT=OFF -DVELMOR_WERROR=$(WERROR) >/dev/null
+	@cmake --build $(WIN_BUILD) -j $(JOBS)
+
+win-test: win
+	@scripts/win-test $(WIN_BUILD) --output-on-failure -j $(JOBS) --timeout 300 $(CTEST_ARGS)
+
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	@rm -rf build build-asan build-tsan build-fuzz
+	@rm -rf build build-asan build-tsan build-fuzz $(WIN_BUILD)

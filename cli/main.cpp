@@ -4,8 +4,10 @@
 #include <exception>
 
 #include "cli/commands.h"
+#include "cli/utf8_arguments.h"
 
 int main(int argc, char** argv) {
+  const cli::Utf8Arguments utf8(argc, argv);
   CLI::App app{"velmorctl: configure and update the VELMOR phono preamplifier"};
   app.require_subcommand(1);
   cli::CliContext context;
