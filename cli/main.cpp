@@ -12,6 +12,7 @@ int main(int argc, char** argv) {
   app.require_subcommand(1);
   cli::CliContext context;
   cli::AddDeviceCommands(app, context);
+  cli::AddSettingsDocumentCommands(app, context);
   cli::AddResponseCommands(app, context);
   cli::AddFirmwareCommands(app, context);
   cli::AddSpectrumCommands(app, context);

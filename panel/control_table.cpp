@@ -8,9 +8,10 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScrollBar>
 
 #include "eq/picture_control.h"
+#include "panel/drop_down.h"
+#include "panel/scroll_slider.h"
 
 namespace panel {
 
@@ -95,6 +96,13 @@ constexpr ControlRow kControls[] = {
 // A combo's height in the resource is its open list; the closed box is one line high.
 constexpr int kComboLineHeight = 12;
 
+// Frames and etched lines only draw: the mouse goes through them to the controls they frame,
+// which a frame made after its controls would otherwise cover.
+QWidget* Decoration(QWidget* widget) {
+  widget->setAttribute(Qt::WA_TransparentForMouseEvents);
+  return widget;
+}
+
 QWidget* Create(const ControlRow& row, QWidget* parent) {
   const QString text = QString::fromUtf8(row.text);
   switch (row.kind) {
@@ -116,14 +124,12 @@ QWidget* Create(const ControlRow& row, QWidget* parent) {
       return new QDateEdit(parent);
     case K::List:
     case K::DropDown: {
-      auto* combo = new QComboBox(parent);
-      combo->setEditable(row.kind == K::DropDown);
-      combo->setInsertPolicy(QComboBox::NoInsert);
+      QComboBox* combo = row.kind == K::DropDown ? new DropDown(parent) : new QComboBox(parent);
       if (!text.isEmpty()) combo->addItems(text.split(QLatin1Char('\n')));
       return combo;
     }
     case K::Slider: {
-      auto* bar = new QScrollBar(Qt::Horizontal, parent);
+      auto* bar = new ScrollSlider(parent);
       bar->setRange(0, 0);
       return bar;
     }
@@ -132,13 +138,13 @@ QWidget* Create(const ControlRow& row, QWidget* parent) {
     case K::PushButton:
       return new QPushButton(text, parent);
     case K::GroupFrame:
-      return new QGroupBox(parent);
+      return Decoration(new QGroupBox(parent));
     case K::Picture:
       return new eq::PictureControl(parent);
     case K::EtchedLine: {
       auto* line = new QFrame(parent);
       line->setFrameStyle(QFrame::HLine | QFrame::Sunken);
-      return line;
+      return Decoration(line);
     }
     case K::ProgressBar: {
       auto* bar = new QProgressBar(parent);
@@ -166,6 +172,7 @@ QHash<int, QWidget*> BuildControls(QWidget* parent, const DialogUnits& units) {
     if (row.kind == K::EtchedLine) place.setHeight(std::max(place.height(), 2));
     widget->setGeometry(place);
     if (row.style & kHidden) widget->hide();
+    if (row.kind == K::GroupFrame || row.kind == K::EtchedLine) widget->lower();
     if (row.id != IDC_STATIC) {
       widget->setObjectName(QStringLiteral("IDC_%1").arg(row.id));
       controls.insert(row.id, widget);

@@ -34,9 +34,8 @@ void CPropertyVELMOR::ShowCurve() {
     // A value beyond the slider's reach leaves it at its end; the curve keeps the value.
     SetPosition(kSliders[i], m_currentCurve.T(i));
     m_curveLabels[i] = panel::TimeConstantText(m_currentCurve.T(i));
-    auto* label = ControlAs<QLabel>(kLabels[i]);
-    label->setText(m_curveLabels[i]);
-    label->show();
+    // The text only: whether the labels show is the settings area's affair.
+    ControlAs<QLabel>(kLabels[i])->setText(m_curveLabels[i]);
   }
   const EqCurve& c = m_currentCurve;
   m_response.SetTimeConstants(c.T(0), c.T(1), c.T(2), c.T(3));

@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QFocusEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -60,7 +61,7 @@ CPropertyVELMOR::CPropertyVELMOR(CDeviceLink& link, Timing& timing, QWidget* par
       m_statusTimer(this),
       m_voltageTimer(this),
       m_reconnectTimer(this),
-      m_deviceWatcher(this) {
+      m_deviceWatch(this) {
   const DialogUnits units(DialogUnits::DialogFont());
   m_controls = panel::BuildControls(this, units);
   setFixedSize(units.X(panel::kPanelWidth), units.Y(panel::kPanelHeight));
@@ -74,14 +75,14 @@ CPropertyVELMOR::CPropertyVELMOR(CDeviceLink& link, Timing& timing, QWidget* par
   connect(&m_voltageTimer, &QTimer::timeout, this, [this] { OnTimer(VOLTAGE_TIMER); });
   m_reconnectTimer.setSingleShot(true);
   connect(&m_reconnectTimer, &QTimer::timeout, this, [this] { Connect(); });
-  connect(&m_deviceWatcher, &QFileSystemWatcher::directoryChanged, this,
-          [this] { OnDeviceChange(); });
+  connect(&m_deviceWatch, &panel::DeviceFolderWatch::Changed, this, [this] { OnDeviceChange(); });
 
   // The serial number takes the whole 32-bit range; the date picker the years a byte can hold.
   ControlAs<QLineEdit>(IDC_SERIAL)->setMaxLength(10);
   ControlAs<QDateEdit>(IDC_DELIVERY)->setDateRange(QDate(2000, 1, 1), QDate(2255, 12, 31));
   ControlAs<QComboBox>(IDC_EQ_TYPE)->lineEdit()->setMaxLength(int{EqCurve::kMaxNameLength});
-  ControlAs<QComboBox>(IDC_MOTOR_VOLTAGE)->lineEdit()->installEventFilter(this);
+  // The combo has the focus while its field is edited, so its focus-out is the field's.
+  Control(IDC_MOTOR_VOLTAGE)->installEventFilter(this);
   // Enter in a field must never press a button such as "&Software Update".
   for (QPushButton* button : findChildren<QPushButton*>()) button->setAutoDefault(false);
 
@@ -187,8 +188,7 @@ bool CPropertyVELMOR::OnInitDialog() {
 
   m_statusTimer.start();
   device::EnsureDeviceFolder();
-  const QString folder = QString::fromStdString(device::DeviceFolder());
-  if (!folder.isEmpty()) m_deviceWatcher.addPath(folder);
+  m_deviceWatch.Watch(QString::fromStdString(device::DeviceFolder()));
 
   Connect();
   UpdateControlStates(true);
@@ -233,8 +233,9 @@ void CPropertyVELMOR::reject() {
 }
 
 bool CPropertyVELMOR::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::FocusOut &&
-      watched == ControlAs<QComboBox>(IDC_MOTOR_VOLTAGE)->lineEdit()) {
+  // Opening the combo's own list is no leaving of the field.
+  if (event->type() == QEvent::FocusOut && watched == Control(IDC_MOTOR_VOLTAGE) &&
+      static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason) {
     ShowVoltage(ParseVoltage());
   }
   return QDialog::eventFilter(watched, event);

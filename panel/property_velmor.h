@@ -5,7 +5,6 @@
 
 #include <QDate>
 #include <QDialog>
-#include <QFileSystemWatcher>
 #include <QHash>
 #include <QPixmap>
 #include <QProxyStyle>
@@ -18,10 +17,12 @@
 
 #include "device/device_link.h"
 #include "device/timing.h"
+#include "device/update_lock.h"
 #include "device/wire.h"
 #include "eq/response_curve.h"
 #include "panel/asterisk_sound.h"
 #include "panel/control_ids.h"
+#include "panel/device_folder_watch.h"
 #include "settings/settings_image.h"
 #include "settings/settings_transfer.h"
 
@@ -191,9 +192,10 @@ class CPropertyVELMOR : public QDialog {
   QTimer m_statusTimer;     // STATUS_TIMER, 1000 ms
   QTimer m_voltageTimer;    // VOLTAGE_TIMER, pending motor voltage
   QTimer m_reconnectTimer;  // one more Connect when the device object was not ready yet
-  QFileSystemWatcher m_deviceWatcher;
+  panel::DeviceFolderWatch m_deviceWatch;
   panel::AsteriskSound m_sound;
 
   QThread* m_pUpdateThread = nullptr;  // the running update worker; only tested for null
+  std::unique_ptr<device::UpdateLock> m_updateLock;  // held while the worker runs
   bool m_initialised = false;
 };

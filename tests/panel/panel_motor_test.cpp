@@ -1,7 +1,6 @@
 // The motor voltage, ramp-up speed, speed boxes, lock boxes and correction sliders, on the
 // simulated device.
 
-#include <QFocusEvent>
 #include <QTest>
 
 #include "panel/control_ids.h"
@@ -21,20 +20,17 @@ class PanelMotorTest : public QObject {
   Q_OBJECT
   QTemporaryDir m_folder;
 
-  static void LeaveField(QLineEdit* edit) {
-    QFocusEvent out(QEvent::FocusOut);
-    QCoreApplication::sendEvent(edit, &out);
-  }
-
  private slots:
   void initTestCase() { PreparePanelTests(m_folder); }
 
   void typedVoltageGoesOneSecondLater() {
     PanelRig rig;
     rig.Open();
+    QVERIFY(rig.Activate());
     auto* field = rig.Get<QComboBox>(IDC_MOTOR_VOLTAGE)->lineEdit();
+    rig.ClickOn(IDC_MOTOR_VOLTAGE);
     rig.ClearFrames();
-    rig.Type(field, QStringLiteral("13.3"));
+    PanelRig::Retype(QStringLiteral("13.3"));
     QTimer* timer = rig.Timer("VOLTAGE_TIMER");
     QVERIFY(timer->isActive());
     QCOMPARE(timer->interval(), 1000);
@@ -42,13 +38,14 @@ class PanelMotorTest : public QObject {
     QTRY_COMPARE_WITH_TIMEOUT(rig.Frames(CMD_SET_MOTOR_VOLTAGE).size(), std::size_t{1}, 3000);
     QCOMPARE(rig.Frames(CMD_SET_MOTOR_VOLTAGE)[0].Data(), (std::vector<std::uint8_t>{133, 0}));
     QVERIFY(!timer->isActive());
-    LeaveField(field);
+    PanelRig::Key(Qt::Key_Tab);
     QCOMPARE(field->text(), QStringLiteral("13.3 Volt"));
   }
 
   void leavingTheFieldShowsTheVoltageItWillSend() {
     PanelRig rig;
     rig.Open();
+    QVERIFY(rig.Activate());
     auto* combo = rig.Get<QComboBox>(IDC_MOTOR_VOLTAGE);
     const struct {
       const char* typed;
@@ -60,8 +57,9 @@ class PanelMotorTest : public QObject {
                  {"Volt", "6.0 Volt", 0},
                  {"-12", "6.0 Volt", 0}};
     for (const auto& c : cases) {
-      rig.Type(combo->lineEdit(), QString::fromLatin1(c.typed));
-      LeaveField(combo->lineEdit());
+      rig.ClickOn(IDC_MOTOR_VOLTAGE);
+      PanelRig::Retype(QString::fromLatin1(c.typed));
+      PanelRig::Key(Qt::Key_Tab);
       QCOMPARE(combo->currentText(), QString::fromLatin1(c.shown));
       QCOMPARE(combo->currentIndex(), c.entry);
     }

@@ -2,6 +2,8 @@
 // A panel on the simulated device in-process, in virtual time, with every frame the device
 // received, and the ways a user reaches the panel's controls.
 
+#include <QAbstractItemView>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -106,6 +108,52 @@ struct PanelRig {
     if (auto* box = Get<QAbstractButton>(id)) return box->text();
     if (auto* combo = Get<QComboBox>(id)) return combo->currentText();
     return Get<QLineEdit>(id)->text();
+  }
+
+  // Input as a person gives it: a click at a point of the panel's window reaches whatever lies
+  // on top there, keys go to the widget that has the focus, Tab moves the focus.
+  bool Activate() {
+    panel->activateWindow();
+    return QTest::qWaitForWindowActive(panel.get());
+  }
+  QPoint PlaceOf(int id) const {
+    QWidget* control = panel->Control(id);
+    return control->mapTo(panel.get(), control->rect().center());
+  }
+  void ClickAt(QPoint at, Qt::MouseButton button = Qt::LeftButton) {
+    QTest::mouseClick(panel->windowHandle(), button, {}, at);
+  }
+  void ClickOn(int id) { ClickAt(PlaceOf(id)); }
+  // Keys go to the focused widget, or to the focused widget of an open list or menu.
+  static QWidget* Focus() {
+    if (QWidget* popup = QApplication::activePopupWidget()) {
+      return popup->focusWidget() ? popup->focusWidget() : popup;
+    }
+    return QApplication::focusWidget();
+  }
+  static void Key(Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
+    if (QWidget* focus = Focus()) QTest::keyClick(focus, key, modifiers);
+  }
+  static void Keys(const QString& text) {
+    if (QWidget* focus = Focus()) QTest::keyClicks(focus, text);
+  }
+  // Replaces the focused field's text: select all, then type (or delete).
+  static void Retype(const QString& text) {
+    Key(Qt::Key_A, Qt::ControlModifier);
+    if (text.isEmpty()) Key(Qt::Key_Delete);
+    Keys(text);
+  }
+  // Opens a list at its place and picks an entry with the keys of its open list.
+  void Pick(int id, int index) {
+    ClickOn(id);
+    if (!Get<QComboBox>(id)->view()->isVisible()) Key(Qt::Key_F4);
+    Key(Qt::Key_Home);
+    for (int i = 0; i < index; ++i) Key(Qt::Key_Down);
+    Key(Qt::Key_Return);
+    // The offscreen platform leaves no window active once the list closes; a desktop's window
+    // manager gives the activation back to the panel.
+    QCoreApplication::processEvents();
+    if (QApplication::activeWindow() != panel.get()) Activate();
   }
 
   // A user picking an entry of a list.
