@@ -2,6 +2,7 @@
 
 #include <QProxyStyle>
 
+#include "app/application_identity.h"
 #include "app/command_line.h"
 #include "device/timing.h"
 #include "panel/property_velmor.h"
@@ -24,6 +25,7 @@ bool CVelmorApp::InitInstance(int& argc, char** argv) {
   // Read before Qt takes its own options out of argv.
   const app::Modes modes = app::ModesFromTail(app::CommandLineTail(argc, argv));
   m_application = std::make_unique<QApplication>(argc, argv);
+  app::SetApplicationIdentity();
   QApplication::setStyle(new QuickToolTipStyle);  // the application takes it over
 
   SystemTiming timing;

@@ -4,15 +4,10 @@
 
 #include "cli/commands.h"
 #include "cli/plot_output.h"
-#include "eq/plot_painter.h"
 #include "hwtest/test_spectrum.h"
 
 namespace cli {
 namespace {
-
-// The test window's plot control: 446 x 288 dialog units with a border.
-constexpr int kPlotWidthDlu = 446;
-constexpr int kPlotHeightDlu = 288;
 
 struct SpectrumOptions {
   std::string pngPath;
@@ -28,16 +23,13 @@ void PrintCsv(const hwtest::TestSpectrum& spectrum) {
 
 void Run(const SpectrumOptions& options) {
   const bool sized = !options.size.empty();
-  const QSize size = sized ? ParsePlotSize(options.size) : QSize();
+  const PlotSize size = sized ? ParsePlotSize(options.size) : PlotSize{};
   const hwtest::TestSpectrum spectrum;
   if (options.pngPath.empty()) {
     PrintCsv(spectrum);
     return;
   }
-  OffscreenGui gui;
-  eq::PlotState<hwtest::TestSpectrum::kBinCount> plot;
-  WritePlotPng(options.pngPath, sized ? size : PictureClientSize(kPlotWidthDlu, kPlotHeightDlu),
-               [&](QImage& image) { eq::PaintPlot(&image, spectrum.Series(), plot, false); });
+  WriteSpectrumPng(options.pngPath, spectrum, size);
 }
 
 }  // namespace
@@ -48,8 +40,10 @@ void AddSpectrumCommands(CLI::App& app, CliContext& /*context*/) {
       "spectrum",
       "The hardware test's spectrum of its 1 kHz test tone: 2048 bins as CSV, or its "
       "plot as PNG (no device needed)");
-  CLI::Option* png = command->add_option("--png", options->pngPath,
-                                         "write the plot as the test window shows it to FILE");
+  CLI::Option* png = command->add_option(
+      "--png", options->pngPath,
+      PngOutputAvailable() ? "write the plot as the test window shows it to FILE"
+                           : "write the plot to FILE: not available in this build");
   command
       ->add_option("--size", options->size,
                    "picture size WxH in pixels (default: the test window's plot control)")

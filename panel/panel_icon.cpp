@@ -8,7 +8,8 @@ namespace panel {
 
 namespace {
 
-// A white V on a blue disc, like a tone arm over a record.
+// A white V on a blue disc, like a tone arm over a record; desktop/velmor-control.svg draws the
+// same.
 QPixmap Draw(int side) {
   QPixmap pixmap(side, side);
   pixmap.fill(Qt::transparent);
@@ -30,9 +31,11 @@ QPixmap Draw(int side) {
 }  // namespace
 
 QIcon PanelIcon() {
-  QIcon icon;
-  for (int side : {16, 32, 48}) icon.addPixmap(Draw(side));
-  return icon;
+  QIcon drawn;
+  for (int side : {16, 32, 48}) drawn.addPixmap(Draw(side));
+  // The installed icon is the one the menu and the dock show; the drawn one serves a panel run
+  // from its build folder.
+  return QIcon::fromTheme(QStringLiteral("velmor-control"), drawn);
 }
 
 }  // namespace panel

@@ -1,5 +1,5 @@
 #pragma once
-// The panel's icon, large and small: drawn here, so the tool carries no image files.
+// The panel's icon: the installed theme icon "velmor-control", else the same drawn here.
 
 #include <QIcon>
 
