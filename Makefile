@@ -21,7 +21,7 @@ CMAKE_FLAGS = -G "$(GENERATOR)" -DVELMOR_WERROR=$(WERROR) -DVELMOR_SANITIZE="$(S
 # over the dependency prefix of scripts/build-win-deps; `make win-test` runs the tests under Wine.
 WIN_BUILD ?= build-win
 
-.PHONY: deps configure configure-programs build test run package asan tsan fuzz clean format win win-test
+.PHONY: deps configure configure-programs build test run package asan tsan fuzz clean format win win-test screenshots
 
 deps:
 	@scripts/install-deps test
@@ -82,6 +82,10 @@ win:
 
 win-test: win
 	@scripts/win-test $(WIN_BUILD) --output-on-failure -j $(JOBS) --timeout 300 $(CTEST_ARGS)
+
+# The README's panel screenshots, taken under Xvfb at scale factors 1 and 2.
+screenshots: build
+	@scripts/panel-screenshots $(BUILD) docs
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i

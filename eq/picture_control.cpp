@@ -30,4 +30,11 @@ void PictureControl::paintEvent(QPaintEvent* event) {
   QFrame::paintEvent(event);  // the border
 }
 
+QPixmap PictureFor(const PictureControl& control) {
+  const qreal ratio = control.devicePixelRatioF();
+  QPixmap picture(control.ClientSize() * ratio);
+  picture.setDevicePixelRatio(ratio);
+  return picture;
+}
+
 }  // namespace eq

@@ -4,7 +4,7 @@
 // (Qt::WA_TransparentForMouseEvents), which tracks the mouse and maps the pointer into picture
 // coordinates with MapToPicture for the plot's pointer readout (eq::MovePointer).
 //
-// Use: make the plot pixmap ClientSize() big, paint into it, then SetPicture(pixmap) to show it
+// Use: make the plot pixmap with PictureFor, paint into it, then SetPicture(pixmap) to show it
 // in one piece.
 
 #include <QFrame>
@@ -34,5 +34,8 @@ class PictureControl : public QFrame {
  private:
   QPixmap m_picture;
 };
+
+// A picture the size of `control`'s client area at the device pixel ratio of its screen.
+QPixmap PictureFor(const PictureControl& control);
 
 }  // namespace eq

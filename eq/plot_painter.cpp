@@ -32,10 +32,15 @@ struct PaintTools {
   QFont label = BoldArial(12);  // unit names and axis labels
   QFont readout = BoldArial(16);
 
-  static QFont BoldArial(int pixelHeight) {
+  // A font height counts the whole cell, ascent and descent: the largest pixel size whose
+  // cell fits is taken, so a 12 pixel label takes 12 rows, not the 14 of a 12 pixel em.
+  static QFont BoldArial(int cellHeight) {
     QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(pixelHeight);
     font.setWeight(QFont::Bold);
+    for (int pixels = cellHeight; pixels > 1; --pixels) {
+      font.setPixelSize(pixels);
+      if (QFontMetrics(font).height() <= cellHeight) break;
+    }
     return font;
   }
 };
@@ -122,8 +127,11 @@ void DrawReadout(QPainter& painter, const PaintTools& tools, QPaintDevice* targe
 
 void PaintPlot(QPaintDevice* target, const PlotSeries& series, PlotStateRef state, bool autoscale) {
   if (target == nullptr) return;
-  const int width = target->width();
-  const int height = target->height();
+  // A target of device pixel ratio 2 has twice the pixels for the same picture: the geometry
+  // stays in logical pixels and the painter draws it at the finer raster.
+  const qreal ratio = std::max<qreal>(target->devicePixelRatio(), 1.0);
+  const int width = static_cast<int>(std::floor(target->width() / ratio));
+  const int height = static_cast<int>(std::floor(target->height() / ratio));
   if (width < 2 || height < 2 || !series.IsValid()) return;
   if (state.points.size() < series.PointCount()) return;
   QPainter painter(target);

@@ -15,7 +15,8 @@
 
 namespace eq {
 
-// Paints `series` into `target` (a QPixmap or QImage, 1 device pixel per pixel). Marks
+// Paints `series` into `target` (a QPixmap or QImage). Sizes and positions are logical pixels:
+// a target of device pixel ratio 2 holds the same plot painted twice as fine. Marks
 // state.cursorIndex when it is a point. Draws nothing and leaves the state alone when there is
 // no target, when it is narrower or lower than 2 pixels, or when the series is not valid.
 // `state` must have room for series.PointCount() points. Needs a QGuiApplication (fonts).

@@ -30,6 +30,7 @@ CHardwareTest::CHardwareTest(QWidget* parent)
     switch (control.kind) {
       case ControlKind::Picture:
         m_plotControl = new eq::PictureControl(this);
+        m_plotControl->setAccessibleName(QStringLiteral("Spectrum plot"));
         widget = m_plotControl;
         break;
       case ControlKind::PushButton:
@@ -45,7 +46,7 @@ CHardwareTest::CHardwareTest(QWidget* parent)
 
   // The plot lets pointer moves through, so the dialog sees them over it.
   setMouseTracking(true);
-  m_plotPixmap = QPixmap(m_plotControl->ClientSize());
+  m_plotPixmap = eq::PictureFor(*m_plotControl);
   RedrawPlot();
 }
 

@@ -93,6 +93,48 @@ constexpr ControlRow kControls[] = {
     {IDC_WRITE_SETTINGS, K::PushButton, "&Write settings", 360, 311, 78, 19, kNoStyle},
 };
 
+// Captions and the controls they name, so that a screen reader reads the caption as the
+// control's name (as its label on Linux, as its name elsewhere).
+struct Caption {
+  int label;
+  int control;
+};
+constexpr Caption kCaptions[] = {
+    {IDC_SERIAL_CAPTION, IDC_SERIAL},
+    {IDC_DELIVERY_CAPTION, IDC_DELIVERY},
+    {IDC_MOTOR_UNIT_CAPTION, IDC_MOTOR_UNIT},
+    {IDC_AUTOMUTE_CAPTION, IDC_AUTOMUTE},
+    {IDC_POLARITY_CAPTION, IDC_POLARITY},
+    {IDC_VOLTAGE_CAPTION, IDC_MOTOR_VOLTAGE},
+    {IDC_RATE_CAPTION, IDC_OUTPUT_RATE},
+    {IDC_RAMP_CAPTION, IDC_RAMP_SPEED},
+    {IDC_EQ_CAPTION, IDC_EQ_TYPE},
+};
+
+// Names of the controls with neither a caption nor a text of their own.
+struct AccessibleName {
+  int id;
+  const char* name;
+};
+constexpr AccessibleName kAccessibleNames[] = {
+    {IDC_GAIN, "Phono gain"},
+    {IDC_LOCK33, "Unlock absolute correction 33"},
+    {IDC_ABS33, "Absolute correction 33"},
+    {IDC_REL33, "Relative correction 33"},
+    {IDC_LOCK45, "Unlock absolute correction 45"},
+    {IDC_ABS45, "Absolute correction 45"},
+    {IDC_REL45, "Relative correction 45"},
+    {IDC_LOCK78, "Unlock absolute correction 78"},
+    {IDC_ABS78, "Absolute correction 78"},
+    {IDC_REL78, "Relative correction 78"},
+    {IDC_PLOT, "Response plot"},
+    {IDC_T1, "t1"},
+    {IDC_T2, "t2"},
+    {IDC_T3, "t3"},
+    {IDC_T4, "t4"},
+    {IDC_PROGRESS, "Update progress"},
+};
+
 // A combo's height in the resource is its open list; the closed box is one line high.
 constexpr int kComboLineHeight = 12;
 
@@ -177,6 +219,15 @@ QHash<int, QWidget*> BuildControls(QWidget* parent, const DialogUnits& units) {
       widget->setObjectName(QStringLiteral("IDC_%1").arg(row.id));
       controls.insert(row.id, widget);
     }
+    for (const AccessibleName& named : kAccessibleNames) {
+      if (named.id == row.id) widget->setAccessibleName(QString::fromLatin1(named.name));
+    }
+  }
+  for (const Caption& caption : kCaptions) {
+    auto* label = qobject_cast<QLabel*>(controls.value(caption.label));
+    QWidget* control = controls.value(caption.control);
+    label->setBuddy(control);
+    control->setAccessibleName(label->text());
   }
   return controls;
 }

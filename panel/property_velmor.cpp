@@ -17,6 +17,7 @@
 #include "firmware/tarn_thread.h"
 #include "hwtest/hardware_test.h"
 #include "panel/control_table.h"
+#include "panel/curve_name_validator.h"
 #include "panel/dialog_units.h"
 #include "panel/embedded_version.h"
 #include "panel/panel_icon.h"
@@ -80,7 +81,9 @@ CPropertyVELMOR::CPropertyVELMOR(CDeviceLink& link, Timing& timing, QWidget* par
   // The serial number takes the whole 32-bit range; the date picker the years a byte can hold.
   ControlAs<QLineEdit>(IDC_SERIAL)->setMaxLength(10);
   ControlAs<QDateEdit>(IDC_DELIVERY)->setDateRange(QDate(2000, 1, 1), QDate(2255, 12, 31));
-  ControlAs<QComboBox>(IDC_EQ_TYPE)->lineEdit()->setMaxLength(int{EqCurve::kMaxNameLength});
+  auto* eqType = ControlAs<QComboBox>(IDC_EQ_TYPE);
+  eqType->lineEdit()->setMaxLength(int{EqCurve::kMaxNameLength});
+  eqType->setValidator(new panel::CurveNameValidator(eqType));
   // The combo has the focus while its field is edited, so its focus-out is the field's.
   Control(IDC_MOTOR_VOLTAGE)->installEventFilter(this);
   // Enter in a field must never press a button such as "&Software Update".
@@ -166,7 +169,8 @@ bool CPropertyVELMOR::OnInitDialog() {
     move(screen->availableGeometry().center() - rect().center());
   }
   auto* plot = ControlAs<eq::PictureControl>(IDC_PLOT);
-  m_plotBitmap = QPixmap(plot->ClientSize());
+  // Painted at the screen's pixel density, so the plot is as sharp as the text beside it.
+  m_plotBitmap = eq::PictureFor(*plot);
   m_plotBitmap.fill(Qt::white);
   plot->SetPicture(m_plotBitmap);
   m_response.SetRange(5.0, 31000.0);

@@ -84,13 +84,6 @@ std::pair<int, int> ReadoutInk(const QImage& image, eq::PlotPoint point, int* ri
   return {left, right};
 }
 
-QFont LabelFont() {
-  QFont font(QStringLiteral("Arial"));
-  font.setPixelSize(12);
-  font.setWeight(QFont::Bold);
-  return font;
-}
-
 eq::ResponseCurve Riaa() {
   eq::ResponseCurve curve;
   curve.SetTimeConstants(3180, 318, 75, 7950);
@@ -138,16 +131,15 @@ class PlotPainterTest : public QObject {
     QCOMPARE(frame.plotTop, 10);
     QCOMPARE(frame.plotRight, kWidth - 10);
     QCOMPARE(frame.plotBottom, kHeight - 15);
-    // Lines end one pixel short of their end point; the opaque "dB" label covers the axis' top,
-    const int belowUnit = QFontMetrics(LabelFont()).height();
-    for (int y = belowUnit; y < frame.plotBottom; ++y) {
-      // Dotted dB lines start on the axis, and the curve starts there.
+    // The opaque "dB" label, 12 rows high, covers the axis' top; the dotted dB lines and the
+    // curve start on the axis below it.
+    constexpr int kLabelRows = 12;
+    for (int y = kLabelRows; y < frame.plotBottom; ++y) {
       const QRgb pixel = image.pixel(frame.plotLeft, y);
       QVERIFY2(IsGridGrey(pixel) || pixel == qRgb(128, 128, 255), qPrintable(QString::number(y)));
     }
-    // ... and "Hz" covers the axis' end.
-    const int leftOfUnit = kWidth - QFontMetrics(LabelFont()).horizontalAdvance("Hz");
-    for (int x = frame.plotLeft; x < std::min(frame.plotRight, leftOfUnit); ++x) {
+    // "Hz" sits on rows H - 13 .. H - 2, below the axis, which runs grey to its end.
+    for (int x = frame.plotLeft; x < frame.plotRight; ++x) {
       const QRgb pixel = image.pixel(x, frame.plotBottom);  // ticks of labelled lines are black
       QVERIFY2(IsGridGrey(pixel) || IsDark(pixel), qPrintable(QString::number(x)));
     }
@@ -158,11 +150,38 @@ class PlotPainterTest : public QObject {
           if (IsDark(image.pixel(x, y))) return true;
       return false;
     };
+    QVERIFY(inked(QRect(kWidth - 14, kHeight - kLabelRows - 1, 14, kLabelRows)));
+    QVERIFY(!inked(QRect(kWidth - 30, kHeight - 1, 30, 1)));
     QVERIFY(inked(QRect(6, 0, 15, 10)));
     QVERIFY(inked(QRect(kWidth - 14, kHeight - 12, 14, 11)));
     QVERIFY(!inked(QRect(0, kHeight - 12, 5, 12)));
     for (int y = 0; y < kHeight; ++y)
       for (int x = 0; x < kWidth; ++x) QVERIFY(image.pixel(x, y) != kSentinel);
+  }
+
+  // At device pixel ratio 2 the same plot, in the same logical pixels, on twice the raster.
+  void paintsAtTheDevicePixelRatio() {
+    eq::ResponseCurve plain = Riaa();
+    QImage single = Blank();
+    eq::Paint(&single, plain, false);
+    eq::ResponseCurve fine = Riaa();
+    QImage twice = Blank(kWidth * 2, kHeight * 2);
+    twice.setDevicePixelRatio(2);
+    eq::Paint(&twice, fine, false);
+    QCOMPARE(fine.plot.frame.plotRight, plain.plot.frame.plotRight);
+    QCOMPARE(fine.plot.frame.plotBottom, plain.plot.frame.plotBottom);
+    for (std::size_t i = 0; i < 1024; i += 97) {
+      QCOMPARE(fine.plot.points[i].x, plain.plot.points[i].x);
+      QCOMPARE(fine.plot.points[i].y, plain.plot.points[i].y);
+    }
+    // The vertical axis covers both physical columns of its logical one, and nothing is left
+    // unpainted.
+    const int axis = plain.plot.frame.plotLeft;
+    for (int y = 2 * 40; y < 2 * 60; ++y) {
+      QVERIFY(IsGridGrey(twice.pixel(2 * axis, y)) || IsGridGrey(twice.pixel(2 * axis + 1, y)));
+    }
+    for (int y = 0; y < twice.height(); y += 3)
+      for (int x = 0; x < twice.width(); x += 3) QVERIFY(twice.pixel(x, y) != kSentinel);
   }
 
   void dbLinesFollowTheRange_data() {

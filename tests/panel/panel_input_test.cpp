@@ -1,6 +1,7 @@
 // The panel under a person's hands: clicks at points of its window, keys to the focused widget,
 // Tab between controls, on the simulated device.
 
+#include <QAccessible>
 #include <QDir>
 #include <QFile>
 #include <QMenu>
@@ -260,6 +261,48 @@ class PanelInputTest : public QObject {
     rig.SetFaults([](SimFaults& f) { f.bootLoaderOnly = false; });
     rig.panel->OnDeviceChange();
     for (int id : labels) QVERIFY(rig.Get<QWidget>(id)->isVisibleTo(rig.panel.get()));
+  }
+
+  void everyControlHasAnAccessibleName() {
+    PanelRig rig;
+    rig.Open(true);
+    for (const ControlRow& row : panel::ControlTable()) {
+      if (row.id == IDC_STATIC || !(TakesInput(row.kind) || row.kind == ControlKind::Picture ||
+                                    row.kind == ControlKind::ProgressBar)) {
+        continue;
+      }
+      QAccessibleInterface* named =
+          QAccessible::queryAccessibleInterface(rig.panel->Control(row.id));
+      QVERIFY(named);
+      QVERIFY2(!named->text(QAccessible::Name).isEmpty(), qPrintable(QString::number(row.id)));
+    }
+    const auto name = [&](int id) {
+      return QAccessible::queryAccessibleInterface(rig.panel->Control(id))->text(QAccessible::Name);
+    };
+    QCOMPARE(name(IDC_GAIN), QStringLiteral("Phono gain"));
+    QCOMPARE(name(IDC_T1), QStringLiteral("t1"));
+    // A combo's name on Linux is its text; its caption comes as its label.
+    QAccessibleInterface* voltage =
+        QAccessible::queryAccessibleInterface(rig.panel->Control(IDC_MOTOR_VOLTAGE));
+    const auto labels = voltage->relations(QAccessible::Label);
+    QCOMPARE(labels.size(), 1);
+    QCOMPARE(labels[0].first->text(QAccessible::Name), QStringLiteral("Motor voltage"));
+    QCOMPARE(name(IDC_WRITE_SETTINGS), QStringLiteral("Write settings"));
+  }
+
+  // Latin-1 goes in, anything else is refused as it is typed, and 15 characters are the most.
+  void curveNameTakesOnlyWhatTheImageHolds() {
+    PanelRig rig;
+    rig.Open();
+    QVERIFY(rig.Activate());
+    rig.ClickOn(IDC_EQ_TYPE);
+    PanelRig::Retype(QString::fromUtf8("Crème brûlée"));
+    PanelRig::Keys(QString::fromUtf8("€Ω"));
+    PanelRig::Keys(QStringLiteral("XYZW"));
+    const QString expected = QString::fromUtf8("Crème brûléeXYZ");
+    QCOMPARE(rig.Text(IDC_EQ_TYPE), expected);
+    rig.ClickOn(IDC_WRITE_SETTINGS);
+    QCOMPARE(QString::fromLatin1(rig.device.StoredImage().Curve(0).Name().c_str()), expected);
   }
 
   // The folder goes, comes back, and then the device appears in it.

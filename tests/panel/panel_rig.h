@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -134,8 +135,21 @@ struct PanelRig {
   static void Key(Qt::Key key, Qt::KeyboardModifiers modifiers = {}) {
     if (QWidget* focus = Focus()) QTest::keyClick(focus, key, modifiers);
   }
+  // Types `text`; a character beyond ASCII comes as a key without a key code, as a keyboard
+  // layout or an input method delivers it.
   static void Keys(const QString& text) {
-    if (QWidget* focus = Focus()) QTest::keyClicks(focus, text);
+    for (QChar c : text) {
+      QWidget* focus = Focus();
+      if (!focus) return;
+      if (c.unicode() < 0x80) {
+        QTest::keyClick(focus, c.toLatin1());
+        continue;
+      }
+      QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
+      QCoreApplication::sendEvent(focus, &press);
+      QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, QString(c));
+      QCoreApplication::sendEvent(focus, &release);
+    }
   }
   // Replaces the focused field's text: select all, then type (or delete).
   static void Retype(const QString& text) {
