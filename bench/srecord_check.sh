@@ -1,24 +1,53 @@
 #!/usr/bin/env bash
-# Times `velmorctl firmware --check` on a 16 MB S3 file beside srec_info on the same file.
+# Times `velmorctl firmware --check` beside srec_info in one run, on two S3 files:
+#   full  the whole application region 0x40010000-0x4003FFFF (192 KiB of data), which passes;
+#   big   about 16 MiB of data from 0x40010000 on, which velmorctl refuses at the region's end.
+# Prints the best wall time and the peak memory (maximum resident set) of each, from
+# /usr/bin/time -v (package `time`), over RUNS runs after one to warm the page cache.
 #   bench/srecord_check.sh [build folder]
 set -euo pipefail
 build=${1:-build}
+runs=${RUNS:-5}
 velmorctl=$(realpath "$build/cli/velmorctl")
+[ -x /usr/bin/time ] || { echo "srecord_check: /usr/bin/time missing (scripts/install-deps test)" >&2; exit 2; }
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
+head -c $((0x30000)) /dev/urandom > "$work/full.bin"
+srec_cat "$work/full.bin" -binary -offset 0x40010000 -o "$work/full.s3" -motorola -address-length=4
 # 6,795,000 bytes in 32-byte S3 records make a file of about 16 MiB.
-head -c 6795000 /dev/urandom > "$work/image.bin"
-srec_cat "$work/image.bin" -binary -offset 0x40010000 -o "$work/image.s3" -motorola -address-length=4
-ls -l "$work/image.s3" | awk '{print "file: " $5 " bytes"}'
+head -c 6795000 /dev/urandom > "$work/big.bin"
+srec_cat "$work/big.bin" -binary -offset 0x40010000 -o "$work/big.s3" -motorola -address-length=4
 
-if command -v hyperfine >/dev/null; then
-  hyperfine --warmup 1 "$velmorctl firmware --check $work/image.s3" "srec_info $work/image.s3"
-else
-  for tool in "$velmorctl firmware --check" "srec_info"; do
-    $tool "$work/image.s3" >/dev/null 2>&1  # warm the page cache
-    for run in 1 2 3 4 5; do
-      /usr/bin/env time -f "$tool: %e s, %M KiB" $tool "$work/image.s3" 2>&1 >/dev/null | grep -v -e warning -e "address record" >&2
-    done
+# One line: the best elapsed seconds and the largest peak memory in KiB over $runs runs.
+measure() {
+  local best="" peak=0 out
+  "$@" >/dev/null 2>&1 || true
+  for _ in $(seq "$runs"); do
+    out=$(/usr/bin/time -v "$@" 2>&1 >/dev/null | grep -E "Elapsed|Maximum resident" || true)
+    local wall rss
+    wall=$(sed -n 's/.*Elapsed (wall clock) time (h:mm:ss or m:ss): //p' <<<"$out" |
+      awk -F: '{ s = 0; for (i = 1; i <= NF; i++) s = s * 60 + $i; print s }')
+    rss=$(sed -n 's/.*Maximum resident set size (kbytes): //p' <<<"$out")
+    if [ -z "$best" ] || awk -v a="$wall" -v b="$best" 'BEGIN { exit !(a < b) }'; then best=$wall; fi
+    [ "$rss" -gt "$peak" ] && peak=$rss
   done
-fi
+  echo "$best $peak"
+}
+
+report() {
+  local name=$1 file=$2
+  read -r vt vm < <(measure "$velmorctl" firmware --check "$file")
+  read -r st sm < <(measure srec_info "$file")
+  local verdict
+  verdict=$("$velmorctl" firmware --check "$file" >/dev/null 2>&1 && echo passes || echo refused)
+  printf '%-5s %9d bytes  velmorctl %-7s %6.3f s %7d KiB   srec_info %6.3f s %7d KiB   time %.2fx  memory %.2fx\n' \
+    "$name" "$(stat -c %s "$file")" "$verdict" "$vt" "$vm" "$st" "$sm" \
+    "$(awk -v a="$vt" -v b="$st" 'BEGIN { print (b > 0 ? a / b : 0) }')" \
+    "$(awk -v a="$vm" -v b="$sm" 'BEGIN { print (b > 0 ? a / b : 0) }')"
+}
+
+echo "best of $runs runs; time and memory as velmorctl / srec_info"
+report full "$work/full.s3"
+report big "$work/big.s3"
+"$velmorctl" firmware --check "$work/big.s3" 2>&1 >/dev/null | sed 's/^/big: /' || true

@@ -11,8 +11,9 @@ namespace cli {
 
 // Exit codes.
 inline constexpr int kExitOk = 0;
-inline constexpr int kExitDevice = 1;  // device absent or a failed exchange
-inline constexpr int kExitUsage = 2;   // bad usage or bad input
+inline constexpr int kExitDevice = 1;     // device absent or a failed exchange
+inline constexpr int kExitUsage = 2;      // bad usage or bad input
+inline constexpr int kExitStopped = 128;  // plus the signal that stopped an update
 
 // Thrown by a command; main prints "velmorctl: <message>" on stderr and exits with `code`.
 struct Failure : std::runtime_error {

@@ -82,6 +82,11 @@ void ShowIdentity(CliContext& context, bool json) {
     } else {
       std::printf("application:    not running\n");
     }
+    if (id.BootLoaderOnly()) {
+      std::printf(
+          "The device waits in its boot loader: `velmorctl update` brings the "
+          "application back.\n");
+    }
     if (boot) {
       const auto b = id.Boot();
       std::printf("boot loader:    %s, %s\n", device::FormatVersion(b.major, b.minor).c_str(),
@@ -157,7 +162,7 @@ void SaveSettings(CliContext& context, const std::string& path, bool json) {
 }
 
 void LoadSettings(CliContext& context, const std::string& path, bool force, bool json) {
-  const std::string bytes = ReadInput(path);
+  const std::string bytes = ReadInput(path, SettingsImage::kSize, "a settings image");
   const std::uint16_t length = DeviceImageLength(context);
   if (length == 0) throw Failure(kExitDevice, "the device declares no settings image");
   if (bytes.size() != MovedBytes(length)) {

@@ -1,13 +1,4 @@
 // velmorctl firmware: the carried image list, and the check of an S-record file.
-// velmorctl update: a firmware update driven from the terminal.
-
-#if defined(_WIN32)
-#include <io.h>
-#define isatty _isatty
-#define STDOUT_FILENO 1
-#else
-#include <unistd.h>
-#endif
 
 #include <algorithm>
 #include <cstdio>
@@ -15,12 +6,11 @@
 #include <vector>
 
 #include "cli/commands.h"
-#include "device/device_operations.h"
+#include "cli/json_output.h"
+#include "cli/update_checks.h"
 #include "device/version_text.h"
 #include "firmware/srecord_file.h"
 #include "firmware/tarn_list.h"
-#include "firmware/update_run.h"
-#include "firmware/update_texts.h"
 
 namespace cli {
 
@@ -30,6 +20,43 @@ const char* RegionName(std::int16_t region) {
   if (region == TARN_REGION_APPLICATION) return "application";
   if (region == TARN_REGION_BOOT) return "boot";
   return "?";
+}
+
+std::string IsoDate(unsigned day, unsigned month, unsigned year) {
+  char date[32];
+  std::snprintf(date, sizeof date, "%04u-%02u-%02u", year, month, day);
+  return date;
+}
+
+std::string Hex(std::uint64_t address) {
+  char text[24];
+  std::snprintf(text, sizeof text, "0x%08llX", static_cast<unsigned long long>(address));
+  return text;
+}
+
+void PrintListJson() {
+  Json packets = Json::array();
+  for (const TarnPacket* p = GetTarnBase(); p != nullptr; p = p->next) {
+    char time[16];
+    std::snprintf(time, sizeof time, "%02u:%02u:%02u", p->hour, p->minute, p->second);
+    Json segments = Json::array();
+    for (const TarnSegment* s = p->segments; s != nullptr; s = s->next) {
+      segments.push_back({{"first", Hex(s->address)},
+                          {"last", Hex(s->address + s->length - 1)},
+                          {"bytes", s->length}});
+    }
+    packets.push_back({{"kind", p->kind == TARN_KIND_HEAD    ? "head"
+                                : p->kind == TARN_KIND_IMAGE ? "image"
+                                                             : "?"},
+                       {"target", p->target},
+                       {"region", RegionName(p->region)},
+                       {"version", device::FormatVersion(p->Major(), p->Minor())},
+                       {"date", IsoDate(p->day, p->month, p->year)},
+                       {"time", time},
+                       {"segments", segments},
+                       {"bytes", p->segments ? TarnImageBytes(*p) : 0}});
+  }
+  PrintJson({{"packets", packets}});
 }
 
 void PrintList() {
@@ -61,16 +88,9 @@ struct Range {
   std::uint64_t end = 0;  // one past
 };
 
-void CheckFile(const std::string& path) {
+void CheckFile(const std::string& path, bool boot, bool json) {
   firmware::SRecordFile file;
-  switch (file.ReadFile(path)) {
-    case firmware::SRecordFile::Load::kOk:
-      break;
-    case firmware::SRecordFile::Load::kCannotOpen:
-      throw Failure(kExitUsage, firmware::CannotOpenText(path));
-    case firmware::SRecordFile::Load::kBad:
-      throw Failure(kExitUsage, file.FaultText(path));
-  }
+  LoadFirmwareFile(file, path, boot);
   std::vector<Range> ranges;
   for (const firmware::SRecord& r : file.Records()) {
     if (r.IsData() && r.length > 0)
@@ -86,6 +106,21 @@ void CheckFile(const std::string& path) {
       merged.push_back(range);
     }
   }
+  if (json) {
+    Json covered = Json::array();
+    for (const Range& range : merged) {
+      covered.push_back({{"first", Hex(range.first)},
+                         {"last", Hex(range.end - 1)},
+                         {"bytes", range.end - range.first}});
+    }
+    PrintJson({{"file", path},
+               {"valid", true},
+               {"records", file.Records().size()},
+               {"data_records", file.DataRecords()},
+               {"data_bytes", file.DataBytes()},
+               {"ranges", covered}});
+    return;
+  }
   std::printf("%s: %zu records, %zu data records, %llu data bytes\n", path.c_str(),
               file.Records().size(), file.DataRecords(),
               static_cast<unsigned long long>(file.DataBytes()));
@@ -96,93 +131,30 @@ void CheckFile(const std::string& path) {
   }
 }
 
-// Each status on a line of its own on stdout; a progress bar on stderr below them while stdout
-// is a terminal.
-class ConsoleSink final : public firmware::UpdateSink {
- public:
-  ConsoleSink() : m_bar(isatty(STDOUT_FILENO) != 0) {}
-
-  void Start() override {}
-  void PostStatus(unsigned percent, std::string text) override { Show(percent, text); }
-  void SendStatus(unsigned percent, std::string text) override { Show(percent, text); }
-  void End(bool /*success*/) override {
-    if (m_bar) std::fputs("\r\033[K", stderr);
-  }
-
- private:
-  void Show(unsigned percent, const std::string& text) {
-    if (m_bar) std::fputs("\r\033[K", stderr);
-    std::printf("%s\n", text.c_str());
-    std::fflush(stdout);
-    if (!m_bar) return;
-    constexpr unsigned kWidth = 40;
-    const unsigned filled = (percent > 100 ? 100 : percent) * kWidth / 100;
-    std::fprintf(stderr, "[%s%s] %3u%%", std::string(filled, '#').c_str(),
-                 std::string(kWidth - filled, ' ').c_str(), percent);
-    std::fflush(stderr);
-  }
-
-  bool m_bar;
-};
-
-struct UpdateOptions {
-  std::string file;
-  bool boot = false;
-};
-
-void RunUpdate(CliContext& context, const UpdateOptions& options) {
-  // A bad file is refused before the device is looked at.
-  if (!options.file.empty()) CheckFile(options.file);
-  context.RequirePresent();
-  SystemTiming timing;
-  ConsoleSink sink;
-  firmware::UpdateRun run{context.Link(), timing, sink};
-  run.boot = options.boot;
-  run.fileName = options.file;
-  if (!firmware::RunUpdate(run)) throw Failure(kExitDevice, "update failed");
-
-  // The device restarts into what was just programmed; the update has worked only once it runs.
-  const device::RestartOutcome seen =
-      device::WaitForApplication(context.Link(), timing, device::RestartLimits{});
-  if (seen.answered && seen.identity.ApplicationRunning()) {
-    const DeviceIdentity::Firmware app = seen.identity.Application();
-    std::printf("The device runs application %s (%s).\n",
-                device::FormatVersion(app.major, app.minor).c_str(),
-                device::FormatDate(app.day, app.month, 2000u + app.year).c_str());
-    return;
-  }
-  if (seen.answered && seen.identity.BootLoaderOnly()) {
-    throw Failure(
-        kExitDevice,
-        "the device stays in its boot loader: the programmed application failed its check");
-  }
-  throw Failure(kExitDevice, seen.present
-                                 ? "the device does not run its application after the update"
-                                 : "the device did not come back after the update");
-}
-
 }  // namespace
 
 void AddFirmwareCommands(CLI::App& app, CliContext& context) {
   auto* firmwareCommand =
       app.add_subcommand("firmware", "List the firmware image carried, or check an S-record file");
   auto checkPath = std::make_shared<std::string>();
-  firmwareCommand->add_option("--check", *checkPath,
-                              "Check an S-record file as an update would, without the device");
-  firmwareCommand->callback([checkPath] {
+  auto checkBoot = std::make_shared<bool>(false);
+  auto json = std::make_shared<bool>(false);
+  firmwareCommand
+      ->add_option("--check", *checkPath,
+                   "Check an S-record file as an update would, without the device")
+      ->type_name("FILE");
+  firmwareCommand->add_flag("--boot", *checkBoot,
+                            "Check the file as one for the boot region (any addresses)");
+  firmwareCommand->add_flag("--json", *json, "Print JSON");
+  firmwareCommand->callback([checkPath, checkBoot, json] {
     if (checkPath->empty()) {
-      PrintList();
+      *json ? PrintListJson() : PrintList();
     } else {
-      CheckFile(*checkPath);
+      CheckFile(*checkPath, *checkBoot, *json);
     }
   });
 
-  auto* updateCommand = app.add_subcommand(
-      "update", "Update the device's firmware from the carried image or an S-record file");
-  auto options = std::make_shared<UpdateOptions>();
-  updateCommand->add_option("--file", options->file, "S-record file instead of the carried image");
-  updateCommand->add_flag("--boot", options->boot, "Update the boot region");
-  updateCommand->callback([&context, options] { RunUpdate(context, *options); });
+  AddUpdateCommand(app, context);
 }
 
 }  // namespace cli

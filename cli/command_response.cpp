@@ -6,15 +6,10 @@
 #include "cli/commands.h"
 #include "cli/json_output.h"
 #include "cli/plot_output.h"
-#include "eq/plot_painter.h"
 #include "eq/response_curve.h"
 
 namespace cli {
 namespace {
-
-// The panel's plot control: 333 x 174 dialog units with a border.
-constexpr int kPlotWidthDlu = 333;
-constexpr int kPlotHeightDlu = 174;
 
 struct ResponseOptions {
   std::string timeConstants[4];  // microseconds, 0..65535, 0 = disabled
@@ -53,7 +48,7 @@ void Run(const ResponseOptions& options) {
                   "--cursor wants a point index 0..1023, got " + std::to_string(options.cursor));
   }
   const bool sized = !options.size.empty();
-  const QSize size = sized ? ParsePlotSize(options.size) : QSize();
+  const PlotSize size = sized ? ParsePlotSize(options.size) : PlotSize{};
 
   eq::ResponseCurve curve;
   curve.SetTimeConstants(t[0], t[1], t[2], t[3]);
@@ -71,10 +66,8 @@ void Run(const ResponseOptions& options) {
     PrintCsv(curve);
     return;
   }
-  OffscreenGui gui;
   curve.plot.cursorIndex = options.cursor;
-  WritePlotPng(options.pngPath, sized ? size : PictureClientSize(kPlotWidthDlu, kPlotHeightDlu),
-               [&](QImage& image) { eq::Paint(&image, curve, options.autoscale); });
+  WriteResponsePng(options.pngPath, curve, options.autoscale, size);
 }
 
 }  // namespace
@@ -92,10 +85,13 @@ void AddResponseCommands(CLI::App& app, CliContext& /*context*/) {
         ->required()
         ->type_name("MICROSECONDS");
   }
-  CLI::Option* png = command
-                         ->add_option("--png", options->pngPath,
-                                      "write the plot as the panel shows it to FILE ('-': stdout)")
-                         ->type_name("FILE");
+  CLI::Option* png =
+      command
+          ->add_option("--png", options->pngPath,
+                       PngOutputAvailable()
+                           ? "write the plot as the panel shows it to FILE ('-': stdout)"
+                           : "write the plot to FILE: not available in this build")
+          ->type_name("FILE");
   command->add_flag("--autoscale", options->autoscale, "scale the dB axis to the curve")
       ->needs(png);
   command->add_option("--cursor", options->cursor, "mark point I (0..1023) with the readout")

@@ -64,7 +64,8 @@ void Export(CliContext& context, const std::string& path) {
 }
 
 void Import(CliContext& context, const std::string& path, bool force, bool json) {
-  const std::string text = ReadInput(path);
+  // A document of the 238-byte image is a few kilobytes; a megabyte leaves room for formatting.
+  const std::string text = ReadInput(path, 1 << 20, "a settings document");
   const Document document = Document::parse(text, nullptr, false);
   if (document.is_discarded()) throw Failure(kExitUsage, path + " is not a JSON document");
   const std::uint16_t length = DeviceImageLength(context);

@@ -5,15 +5,10 @@
 #include "cli/commands.h"
 #include "cli/json_output.h"
 #include "cli/plot_output.h"
-#include "eq/plot_painter.h"
 #include "hwtest/test_spectrum.h"
 
 namespace cli {
 namespace {
-
-// The test window's plot control: 446 x 288 dialog units with a border.
-constexpr int kPlotWidthDlu = 446;
-constexpr int kPlotHeightDlu = 288;
 
 struct SpectrumOptions {
   std::string pngPath;
@@ -30,7 +25,7 @@ void PrintCsv(const hwtest::TestSpectrum& spectrum) {
 
 void Run(const SpectrumOptions& options) {
   const bool sized = !options.size.empty();
-  const QSize size = sized ? ParsePlotSize(options.size) : QSize();
+  const PlotSize size = sized ? ParsePlotSize(options.size) : PlotSize{};
   const hwtest::TestSpectrum spectrum;
   if (options.json) {
     Json bins = Json::array();
@@ -46,10 +41,7 @@ void Run(const SpectrumOptions& options) {
     PrintCsv(spectrum);
     return;
   }
-  OffscreenGui gui;
-  eq::PlotState<hwtest::TestSpectrum::kBinCount> plot;
-  WritePlotPng(options.pngPath, sized ? size : PictureClientSize(kPlotWidthDlu, kPlotHeightDlu),
-               [&](QImage& image) { eq::PaintPlot(&image, spectrum.Series(), plot, false); });
+  WriteSpectrumPng(options.pngPath, spectrum, size);
 }
 
 }  // namespace
@@ -63,7 +55,9 @@ void AddSpectrumCommands(CLI::App& app, CliContext& /*context*/) {
   CLI::Option* png =
       command
           ->add_option("--png", options->pngPath,
-                       "write the plot as the test window shows it to FILE ('-': stdout)")
+                       PngOutputAvailable()
+                           ? "write the plot as the test window shows it to FILE ('-': stdout)"
+                           : "write the plot to FILE: not available in this build")
           ->type_name("FILE");
   command
       ->add_option("--size", options->size,

@@ -9,7 +9,8 @@ namespace cli {
 
 void AddDeviceCommands(CLI::App& app, CliContext& context);    // identity, settings, defaults
 void AddResponseCommands(CLI::App& app, CliContext& context);  // response
-void AddFirmwareCommands(CLI::App& app, CliContext& context);  // firmware, update
+void AddFirmwareCommands(CLI::App& app, CliContext& context);  // firmware, and update below
+void AddUpdateCommand(CLI::App& app, CliContext& context);     // update
 void AddSpectrumCommands(CLI::App& app, CliContext& context);  // spectrum
 // settings export, import, set, get; after AddDeviceCommands, which makes `settings`
 void AddSettingsDocumentCommands(CLI::App& app, CliContext& context);

@@ -5,9 +5,11 @@
 
 #include "cli/command_words.h"
 #include "cli/commands.h"
+#include "cli/utf8_arguments.h"
 #include "velmor_version.h"
 
 int main(int argc, char** argv) {
+  const cli::Utf8Arguments utf8(argc, argv);
   // Named here, so usage lines say velmorctl and not the path it was started by.
   CLI::App app{"velmorctl: configure and update the VELMOR phono preamplifier", "velmorctl"};
   app.set_version_flag("--version", std::string("velmorctl ") + VELMOR_VERSION);

@@ -6,7 +6,9 @@
 #include <iostream>
 #include <iterator>
 #include <sstream>
+#include <vector>
 
+#include "cli/input_file.h"
 #include "device/device_operations.h"
 #include "settings/settings_transfer.h"
 
@@ -47,15 +49,20 @@ void WriteDeviceImage(CliContext& context, const SettingsImage& image, std::uint
   }
 }
 
-std::string ReadInput(const std::string& path) {
-  if (path == "-") {
-    std::ostringstream text;
-    text << std::cin.rdbuf();
-    return text.str();
+std::string ReadInput(const std::string& path, std::uint64_t maxBytes, const char* what) {
+  if (path != "-") {
+    const std::vector<char> bytes = InputFile(path, maxBytes, what).ReadAll();
+    return std::string(bytes.begin(), bytes.end());
   }
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw Failure(kExitUsage, "cannot open " + path);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  // Standard input has no size to look at first: read one byte beyond the limit to tell.
+  std::string text;
+  char buffer[4096];
+  while (std::cin.read(buffer, sizeof buffer) || std::cin.gcount() > 0) {
+    text.append(buffer, static_cast<std::size_t>(std::cin.gcount()));
+    if (text.size() > maxBytes)
+      throw Failure(kExitUsage, std::string("standard input holds more than ") + what + " can");
+  }
+  return text;
 }
 
 void WriteOutput(const std::string& path, const std::string& bytes) {

@@ -23,8 +23,9 @@ std::uint16_t ReadDeviceImage(CliContext& context, SettingsImage& image);
 // the device holds exactly them.
 void WriteDeviceImage(CliContext& context, const SettingsImage& image, std::uint16_t length);
 
-// A whole file, or standard input for "-".
-std::string ReadInput(const std::string& path);
+// A whole regular file, or standard input for "-", of at most `maxBytes`; anything else, or
+// more, is refused with one line naming `what` the file should be ("a settings image").
+std::string ReadInput(const std::string& path, std::uint64_t maxBytes, const char* what);
 // Replaces a file through a temporary one so a failure leaves the old file, or writes to
 // standard output for "-".
 void WriteOutput(const std::string& path, const std::string& bytes);

@@ -42,6 +42,7 @@ bool DownloadFile(UpdateRun& run) {
       steps::SendBytes(run, record.address, file.Data(record), error,
                        [&sent](std::size_t n, bool) { sent += static_cast<std::uint32_t>(n); });
     }
+    if (run.Stopping()) return false;
     // A record that failed ends the reading.
     if (error) break;
     if (run.timing.TickMs() - lastReport > kProgressIntervalMs) {

@@ -45,6 +45,7 @@ bool DownloadImage(UpdateRun& run) {
           run.sink.PostStatus(percent, ImageProgressText(percent, packet->Major(), packet->Minor(),
                                                          ByteRate(sent, lastReport - start)));
         });
+    if (run.Stopping()) return false;
   }
 
   run.link.EndDownload();

@@ -1,8 +1,11 @@
 #include "firmware/srecord_file.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
+
+#include "firmware/utf8_file.h"
 
 namespace firmware {
 
@@ -13,6 +16,7 @@ void SRecordFile::Reset() {
   m_dataRecords = 0;
   m_faultLine = 0;
   m_fault = SRecordFault::kNone;
+  m_faultAddress = 0;
   m_line.clear();
   m_line.reserve(kMaxLineChars);
   m_lineTooLong = false;
@@ -21,15 +25,20 @@ void SRecordFile::Reset() {
 
 SRecordFile::Load SRecordFile::ReadFile(const std::string& path) {
   Reset();
-  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
+  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(OpenUtf8File(path, "rb"),
                                                              &std::fclose);
   if (!file) return Load::kCannotOpen;
+  return ReadStream(file.get());
+}
+
+SRecordFile::Load SRecordFile::ReadStream(std::FILE* file) {
+  Reset();
   std::vector<char> block(64 * 1024);
   std::size_t got = 0;
-  while ((got = std::fread(block.data(), 1, block.size(), file.get())) > 0) {
+  while ((got = std::fread(block.data(), 1, block.size(), file)) > 0) {
     if (!Feed(block.data(), got)) return Load::kBad;
   }
-  if (std::ferror(file.get())) {
+  if (std::ferror(file)) {
     Fail(0, SRecordFault::kReadError);
     return Load::kBad;
   }
@@ -89,6 +98,19 @@ bool SRecordFile::AddLine(std::string_view line) {
   if (fault != SRecordFault::kNone) return Fail(m_lineNumber, fault);
   if (parsed.IsCount() && parsed.address != m_dataRecords) {
     return Fail(m_lineNumber, SRecordFault::kRecordCountMismatch);
+  }
+
+  if (parsed.IsData() && parsed.length > 0) {
+    const std::uint64_t end = std::uint64_t{parsed.address} + parsed.length;
+    if (parsed.address < m_windowFirst || end > m_windowEnd) {
+      m_faultAddress = parsed.address < m_windowFirst
+                           ? parsed.address
+                           : std::max<std::uint64_t>(parsed.address, m_windowEnd);
+      return Fail(m_lineNumber, SRecordFault::kOutsideWindow);
+    }
+    if (m_bytes.size() + parsed.length > m_windowEnd - m_windowFirst) {
+      return Fail(m_lineNumber, SRecordFault::kMoreThanWindow);
+    }
   }
 
   SRecord record;

@@ -5,6 +5,7 @@
 // line, which is what a download's progress is measured by.
 
 #include <cstdint>
+#include <cstdio>
 #include <span>
 #include <string>
 #include <string_view>
@@ -36,8 +37,18 @@ class SRecordFile {
 
   // Reads and checks the file. With kBad, FaultLine and Fault say what was wrong.
   Load ReadFile(const std::string& path);
+  // The same from a stream opened by the caller, read to its end; not closed here.
+  Load ReadStream(std::FILE* file);
   // The same from text in memory.
   bool Parse(std::string_view text);
+
+  // Refuses data outside [first, end) at its record (kOutsideWindow, FaultAddress the first
+  // byte outside), and more data in all than the window holds (kMoreThanWindow), so what is
+  // kept stays bounded by the window whatever the file's size. Kept across reads.
+  void SetWindow(std::uint32_t first, std::uint64_t end) {
+    m_windowFirst = first;
+    m_windowEnd = end;
+  }
 
   const std::vector<SRecord>& Records() const { return m_records; }
   std::span<const std::uint8_t> Data(const SRecord& record) const {
@@ -50,6 +61,7 @@ class SRecordFile {
   // Line of the first fault, 0 for a fault of the file as a whole.
   std::uint32_t FaultLine() const { return m_faultLine; }
   SRecordFault Fault() const { return m_fault; }
+  std::uint64_t FaultAddress() const { return m_faultAddress; }
   // "ERROR: Bad S-record in line <n> of <name> (<fault>)", or the file-wide form.
   std::string FaultText(const std::string& name) const;
 
@@ -67,6 +79,9 @@ class SRecordFile {
   std::size_t m_dataRecords = 0;
   std::uint32_t m_faultLine = 0;
   SRecordFault m_fault = SRecordFault::kNone;
+  std::uint64_t m_faultAddress = 0;  // with kOutsideWindow
+  std::uint32_t m_windowFirst = 0;
+  std::uint64_t m_windowEnd = std::uint64_t{1} << 32;  // one past; the whole space by default
 
   // Line assembly while reading: at most kMaxLineChars are kept of any line.
   std::string m_line;

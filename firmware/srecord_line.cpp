@@ -55,6 +55,10 @@ const char* SRecordFaultText(SRecordFault fault) {
       return "no S-records in the file";
     case SRecordFault::kReadError:
       return "read error";
+    case SRecordFault::kOutsideWindow:
+      return "data outside the region";
+    case SRecordFault::kMoreThanWindow:
+      return "more data than the region holds";
   }
   return "fault";
 }

@@ -22,6 +22,8 @@ enum class SRecordFault {
   kFileTooLarge,
   kNoRecords,
   kReadError,
+  kOutsideWindow,   // data outside the address window the reader was given
+  kMoreThanWindow,  // more data in all than the window holds (records overlap)
 };
 
 // A few words for people, without the line number.

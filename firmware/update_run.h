@@ -3,6 +3,7 @@
 // clock and the report sink come from outside, so velmorctl drives it directly and tests run its
 // fixed waits in virtual time.
 
+#include <functional>
 #include <string>
 
 #include "device/device_link.h"
@@ -22,6 +23,11 @@ struct UpdateRun {
   bool boot = false;                       // false: application region; true: boot region
   std::string fileName;                    // S-record file; empty selects the carried image
   const TarnPacket* base = GetTarnBase();  // the list DownloadImage looks in
+  // Asked before each packet; true ends the download there, with no end-of-download commands,
+  // leaving the device in its boot loader. Empty: never.
+  std::function<bool()> stopRequested;
+
+  bool Stopping() const { return stopRequested && stopRequested(); }
 };
 
 // Fixed waits of the device sequence.

@@ -19,7 +19,8 @@ bool AwaitErase(UpdateRun& run);
 
 // Sends `bytes` from `address` on in packets of at most 16 bytes. Each refused packet posts
 // "ERROR: Can't write to device" and sets `error`; the rest are still sent. `sent(n, accepted)`
-// runs after every packet with the number of bytes it took from `bytes`.
+// runs after every packet with the number of bytes it took from `bytes`. Sends nothing more once
+// the run is stopping.
 template <typename Sent>
 void SendBytes(UpdateRun& run, std::uint32_t address, std::span<const std::uint8_t> bytes,
                bool& error, Sent&& sent);

@@ -13,6 +13,7 @@ void SendBytes(UpdateRun& run, std::uint32_t address, std::span<const std::uint8
                bool& error, Sent&& sent) {
   std::size_t taken = 0;
   while (taken < bytes.size()) {
+    if (run.Stopping()) return;
     const std::size_t n = std::min(bytes.size() - taken, ProgramPacket::kMaxBytes);
     const ProgramPacket packet = ProgramPacket::Make(address, bytes.subspan(taken, n));
     address += static_cast<std::uint32_t>(n);

@@ -7,8 +7,16 @@
 #include "panel/property_velmor.h"
 
 void CPropertyVELMOR::StartUpdate() {
+  // Another program updating the same device would make both fail half way.
+  auto lock = std::make_unique<device::UpdateLock>(m_link.DeviceName());
+  if (!lock->Held()) {
+    m_appVersion = QString::fromStdString(lock->Refusal());
+    UpdateData(false);
+    return;
+  }
   QThread* worker = m_createUpdateWorker ? m_createUpdateWorker(*this) : nullptr;
   if (!worker) return;
+  m_updateLock = std::move(lock);
   m_pUpdateThread = worker;
   ControlAs<QProgressBar>(IDC_PROGRESS)->setValue(0);
   UpdateControlStates(false);
@@ -25,6 +33,7 @@ void CPropertyVELMOR::OnUpdateStatus(unsigned percent, const QString& text) {
 
 void CPropertyVELMOR::OnUpdateEnd(bool success) {
   m_pUpdateThread = nullptr;
+  m_updateLock.reset();
   m_sound.Play();
   if (success) {
     ShowVersions();

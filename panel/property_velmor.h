@@ -17,6 +17,7 @@
 
 #include "device/device_link.h"
 #include "device/timing.h"
+#include "device/update_lock.h"
 #include "device/wire.h"
 #include "eq/response_curve.h"
 #include "panel/asterisk_sound.h"
@@ -195,5 +196,6 @@ class CPropertyVELMOR : public QDialog {
   panel::AsteriskSound m_sound;
 
   QThread* m_pUpdateThread = nullptr;  // the running update worker; only tested for null
+  std::unique_ptr<device::UpdateLock> m_updateLock;  // held while the worker runs
   bool m_initialised = false;
 };

@@ -39,7 +39,8 @@ std::unique_ptr<FILE, int (*)(FILE*)> OpenTrace(const std::string& target) {
   return {std::fopen(target.c_str(), "w"), [](FILE* f) { return f ? std::fclose(f) : 0; }};
 }
 
-int Serve(const std::string& stateDir, const std::string& traceTarget, SimOptions options) {
+int Serve(const std::string& stateDir, const std::string& traceTarget, SimOptions options,
+          bool reset) {
   // Blocked before any thread starts, so only sigwait below sees them.
   sigset_t stopSignals;
   sigemptyset(&stopSignals);
@@ -57,7 +58,7 @@ int Serve(const std::string& stateDir, const std::string& traceTarget, SimOption
     return kExitFailed;
   }
   SimStateFolder state(stateDir);
-  if (!state.Open(error)) {
+  if (!state.Open(error) || (reset && !state.Reset(error)) || !state.Check(error)) {
     std::fprintf(stderr, "velmor-sim: %s\n", error.c_str());
     return kExitFailed;
   }
@@ -115,6 +116,8 @@ int main(int argc, char** argv) {
   std::string traceTarget;
   std::vector<std::string> control;
   SimOptions options;
+  bool reset = false;
+  app.add_flag("--reset", reset, "start from the factory state, forgetting the state folder's");
   app.add_option(
          "--state", stateDir,
          "folder of the settings and flash memory, kept across runs (default " + stateDir + ")")
@@ -130,7 +133,8 @@ int main(int argc, char** argv) {
   auto* controlOption = app.add_option(
       "--control", control, "send COMMAND to the running simulator and exit (see below)");
   controlOption->expected(1, -1)->type_name("COMMAND");
-  for (const char* name : {"--state", "--trace", "--restart-ms", "--erase-ms", "--busy-ms"}) {
+  for (const char* name :
+       {"--state", "--trace", "--restart-ms", "--erase-ms", "--busy-ms", "--reset"}) {
     app.get_option(name)->excludes(controlOption);
   }
 
@@ -145,5 +149,5 @@ int main(int argc, char** argv) {
     return kExitUsage;
   }
   if (!control.empty()) return RunControl(control);
-  return Serve(stateDir, traceTarget, options);
+  return Serve(stateDir, traceTarget, options, reset);
 }

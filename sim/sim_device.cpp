@@ -1,5 +1,7 @@
 #include "sim/sim_device.h"
 
+#include "sim/state_folder.h"
+
 #include <algorithm>
 
 #include "sim/device_defaults.h"
@@ -248,6 +250,15 @@ std::uint64_t SimDevice::RequestCount() const {
 void SimDevice::SetTrace(std::function<void(const SimTraceEntry&)> trace) {
   std::lock_guard guard(m_mutex);
   m_trace = std::move(trace);
+}
+
+std::string SimDevice::StorageText() const {
+  std::lock_guard lock(m_mutex);
+  const SimStateFolder* state = m_options.state;
+  if (state == nullptr) return "not kept";
+  if (state->FailedSaves() == 0) return "kept in " + state->Folder();
+  return "kept in " + state->Folder() + ", " + std::to_string(state->FailedSaves()) +
+         " saves FAILED (last: " + state->LastFailure() + ")";
 }
 
 void SimDevice::Flush() {

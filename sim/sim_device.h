@@ -45,6 +45,7 @@
 #include <memory>
 #include <mutex>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "device/device_endpoint.h"
@@ -109,6 +110,8 @@ class SimDevice final : public DeviceEndpoint {
   std::uint16_t SpeedStatus() const;
   std::vector<std::uint8_t> Flash(FlashModel::Region region) const;
   std::uint64_t RequestCount() const;  // requests seen, failed ones included
+  // "kept in <folder>", with the saves that failed and the last cause; "not kept" without one.
+  std::string StorageText() const;
 
   // Called for every request, under the device's lock and in request order; it must not call
   // back into the device. Empty: no trace.

@@ -39,13 +39,14 @@ class SimFirmware {
   const FlashModel& Flash() const { return m_flash; }
 
   // Saves programmed bytes not saved yet. With `now`, only when the last save is at least a
-  // second old, so that thousands of packets do not each rewrite the region.
-  void Save();
-  void SaveIfDue(std::uint32_t now);
+  // second old (or failed), so that thousands of packets do not each rewrite the region.
+  // False when the save failed; the bytes then stay to be saved.
+  bool Save();
+  bool SaveIfDue(std::uint32_t now);
 
  private:
   bool Program(const ReceivedFrame& frame, std::uint32_t now, bool eraseNeverEnds);
-  void SaveRegion(FlashModel::Region region);
+  bool SaveRegion(FlashModel::Region region);
 
   SimStateFolder* m_state;  // may be null
   std::uint32_t m_eraseMs;  // time an erase takes
@@ -56,4 +57,5 @@ class SimFirmware {
   std::uint32_t m_eraseStartedAt = 0;  // device tick, ms
   bool m_dirty = false;                // programmed bytes not yet saved
   std::uint32_t m_savedAt = 0;         // device tick of the last save, ms
+  bool m_saveFailed = false;           // the last save failed: try again at the next request
 };

@@ -29,10 +29,8 @@ SimSettings::SimSettings(SimStateFolder* state, std::uint32_t busyMs)
   }
   if (!loaded) {
     m_stored = sim::DeviceDefaults(sim::FactorySystemData());
-    if (m_state != nullptr && !m_state->Save(SimStateFolder::kSettingsFile, m_stored.Bytes())) {
-      std::fprintf(stderr, "velmor-sim: cannot save %s\n",
-                   m_state->PathOf(SimStateFolder::kSettingsFile).c_str());
-    }
+    // A failure is reported by the folder and shows in the control `status`.
+    if (m_state != nullptr) m_state->Save(SimStateFolder::kSettingsFile, m_stored.Bytes());
   }
   m_staged = m_stored;
   m_live = LiveState::FromImage(m_stored, 33);
@@ -104,8 +102,7 @@ bool SimSettings::Write(const ReceivedFrame& frame, const Context& context) {
   if (Busy(context)) return false;  // a store is still running
   if (frame.index == 0x0001) {
     if (frame.value != 0 || !frame.data.empty()) return false;
-    Store(m_staged, context.now);
-    return true;
+    return Store(m_staged, context.now);
   }
   const std::size_t offset = frame.value;
   if (frame.index != 0 || frame.data.empty() || offset + frame.data.size() > context.imageLength) {
@@ -122,8 +119,7 @@ bool SimSettings::Restore(const ReceivedFrame& frame, const Context& context) {
   }
   SystemData system;
   std::copy(frame.data.begin(), frame.data.end(), system.bytes.begin());
-  Store(sim::DeviceDefaults(system), context.now);
-  return true;
+  return Store(sim::DeviceDefaults(system), context.now);
 }
 
 bool SimSettings::SetLive(const ReceivedFrame& frame) {
@@ -177,16 +173,18 @@ bool SimSettings::SetLive(const ReceivedFrame& frame) {
   }
 }
 
-void SimSettings::Store(const SettingsImage& image, std::uint32_t now) {
+bool SimSettings::Store(const SettingsImage& image, std::uint32_t now) {
+  // Like a device whose memory write fails: a store that is not kept is not acknowledged, and
+  // the device goes on with what it had.
+  if (m_state != nullptr && !m_state->Save(SimStateFolder::kSettingsFile, image.Bytes())) {
+    return false;
+  }
   m_stored = image;
   m_staged = image;
   m_live = LiveState::FromImage(m_stored, m_live.speed);
   m_busySinceStore = true;
   m_storedAt = now;
-  if (m_state != nullptr && !m_state->Save(SimStateFolder::kSettingsFile, m_stored.Bytes())) {
-    std::fprintf(stderr, "velmor-sim: cannot save %s\n",
-                 m_state->PathOf(SimStateFolder::kSettingsFile).c_str());
-  }
+  return true;
 }
 
 bool SimSettings::ChangeSpeedOnDevice(std::uint16_t speed) {

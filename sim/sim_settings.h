@@ -45,8 +45,9 @@ class SimSettings {
   bool Write(const ReceivedFrame& frame, const Context& context);
   bool Restore(const ReceivedFrame& frame, const Context& context);
   bool SetLive(const ReceivedFrame& frame);
-  // Makes `image` the stored one, saves it and runs it; the device is busy for a while.
-  void Store(const SettingsImage& image, std::uint32_t now);
+  // Saves `image`, then makes it the stored one and runs it; the device is busy for a while.
+  // False, with nothing changed, when it could not be saved.
+  bool Store(const SettingsImage& image, std::uint32_t now);
 
   SimStateFolder* m_state;  // may be null
   std::uint32_t m_busyMs;   // busy time after a store

@@ -7,8 +7,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+#include "device/flash_trailer.h"
+#include "settings/settings_image.h"
 
 namespace {
 
@@ -50,9 +54,19 @@ bool WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> 
   const std::string temporary = path + kTemporarySuffix;
   const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
   if (fd < 0) return false;
-  const bool written = WriteAll(fd, bytes.data(), bytes.size()) && fsync(fd) == 0;
-  if (close(fd) != 0 || !written || rename(temporary.c_str(), path.c_str()) != 0) {
+  bool written = WriteAll(fd, bytes.data(), bytes.size()) && fsync(fd) == 0;
+  int error = written ? 0 : errno;
+  if (close(fd) != 0 && written) {
+    written = false;
+    error = errno;
+  }
+  if (written && rename(temporary.c_str(), path.c_str()) != 0) {
+    written = false;
+    error = errno;
+  }
+  if (!written) {
     unlink(temporary.c_str());
+    errno = error;  // the cause, for the caller's message
     return false;
   }
   // The rename itself must reach the disk, or a crash could bring back the old name.
@@ -132,5 +146,99 @@ std::optional<std::vector<std::uint8_t>> SimStateFolder::Load(const char* file,
 }
 
 bool SimStateFolder::Save(const char* file, std::span<const std::uint8_t> bytes) const {
-  return sim::WriteFileAtomically(PathOf(file), bytes);
+  if (sim::WriteFileAtomically(PathOf(file), bytes)) return true;
+  ++m_failedSaves;
+  m_lastFailure = "cannot save " + PathOf(file) + ": " + std::strerror(errno);
+  std::fprintf(stderr, "velmor-sim: %s\n", m_lastFailure.c_str());
+  return false;
+}
+
+bool SimStateFolder::Append(const char* file, std::span<const std::uint8_t> bytes) const {
+  const int fd = open(PathOf(file).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+  bool written = fd >= 0 && WriteAll(fd, bytes.data(), bytes.size());
+  const int error = errno;
+  if (fd >= 0 && close(fd) != 0) written = false;
+  if (written) return true;
+  ++m_failedSaves;
+  m_lastFailure = "cannot save " + PathOf(file) + ": " + std::strerror(error);
+  std::fprintf(stderr, "velmor-sim: %s\n", m_lastFailure.c_str());
+  return false;
+}
+
+std::vector<std::uint8_t> SimStateFolder::LoadAll(const char* file) const {
+  std::vector<std::uint8_t> bytes;
+  const int fd = open(PathOf(file).c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return bytes;
+  std::uint8_t block[4096];
+  for (;;) {
+    const ssize_t n = read(fd, block, sizeof block);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    bytes.insert(bytes.end(), block, block + n);
+  }
+  close(fd);
+  return bytes;
+}
+
+bool SimStateFolder::Remove(const char* file) const {
+  return unlink(PathOf(file).c_str()) == 0 || errno == ENOENT;
+}
+
+namespace {
+
+struct StateFile {
+  const char* name;
+  std::size_t size;
+};
+
+constexpr StateFile kStateFiles[] = {
+    {SimStateFolder::kSettingsFile, SettingsImage::kSize},
+    {SimStateFolder::kApplicationFile, flash::kApplicationEnd - flash::kApplicationStart},
+    {SimStateFolder::kBootFile, flash::kBootEnd - flash::kBootStart},
+};
+
+}  // namespace
+
+bool SimStateFolder::Check(std::string& error) const {
+  for (const StateFile& file : kStateFiles) {
+    const std::string path = PathOf(file.name);
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0) {
+      if (errno == ENOENT) continue;
+      error = "cannot look at " + path + ": " + std::strerror(errno);
+      return false;
+    }
+    const std::string afresh = " (velmor-sim --reset starts afresh)";
+    if (!S_ISREG(st.st_mode)) {
+      error = path + " is not a regular file" + afresh;
+      return false;
+    }
+    if (static_cast<std::size_t>(st.st_size) != file.size) {
+      error = path + " holds " + std::to_string(st.st_size) + " bytes, not " +
+              std::to_string(file.size) + afresh;
+      return false;
+    }
+    if (!Load(file.name, file.size)) {
+      error = "cannot read " + path + ": " + std::strerror(errno) + afresh;
+      return false;
+    }
+  }
+  return true;
+}
+
+bool SimStateFolder::Reset(std::string& error) const {
+  for (const char* journal : {kApplicationJournal, kBootJournal}) {
+    if (!Remove(journal)) {
+      error = "cannot remove " + PathOf(journal) + ": " + std::strerror(errno);
+      return false;
+    }
+  }
+  for (const StateFile& file : kStateFiles) {
+    const std::string path = PathOf(file.name);
+    if (unlink(path.c_str()) != 0 && errno != ENOENT) {
+      error = "cannot remove " + path + ": " + std::strerror(errno);
+      return false;
+    }
+  }
+  return true;
 }

@@ -15,6 +15,9 @@ class SimStateFolder {
   static constexpr const char* kSettingsFile = "settings.bin";        // 256 bytes
   static constexpr const char* kApplicationFile = "application.bin";  // 192 KiB
   static constexpr const char* kBootFile = "boot.bin";                // 64 KiB
+  // Program packets acknowledged since the region's file was last saved.
+  static constexpr const char* kApplicationJournal = "application.journal";
+  static constexpr const char* kBootJournal = "boot.journal";
 
   explicit SimStateFolder(std::string folder);
   ~SimStateFolder();
@@ -34,9 +37,31 @@ class SimStateFolder {
   // False when the file could not be written; the old file then stays as it was.
   bool Save(const char* file, std::span<const std::uint8_t> bytes) const;
 
+  // Appends `bytes` to the file (made if missing), without a rename: for a journal whose
+  // records each stand on their own. False when they could not all be written.
+  bool Append(const char* file, std::span<const std::uint8_t> bytes) const;
+  // The whole file, empty when it is missing.
+  std::vector<std::uint8_t> LoadAll(const char* file) const;
+  // Removes the file; true when it is gone.
+  bool Remove(const char* file) const;
+
+  // After Open: false with a message naming the file when a state file is there but short,
+  // long, empty, not a regular file or unreadable, which a start must not paper over with
+  // factory content. Missing files are fine: they are made afresh.
+  bool Check(std::string& error) const;
+  // After Open: removes every state file, so the device starts from its factory state.
+  bool Reset(std::string& error) const;
+
+  // Saves that failed since Open, and what the last one said; for the control `status`.
+  unsigned FailedSaves() const { return m_failedSaves; }
+  const std::string& LastFailure() const { return m_lastFailure; }
+
  private:
   std::string m_folder;
   int m_lockFd = -1;  // holds the folder's lock while open
+  // Guarded by whoever serialises the saves (the device's mutex).
+  mutable unsigned m_failedSaves = 0;
+  mutable std::string m_lastFailure;
 };
 
 namespace sim {

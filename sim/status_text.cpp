@@ -115,6 +115,7 @@ std::string StatusText(const SimDevice& device, const SimSocketServer* server) {
           device::FormatDate(stored.DeliveryDay(), stored.DeliveryMonth(),
                              stored.DeliveryYear() + 2000u);
   text += "\nfaults:    " + FaultsText(device.Faults(), server);
+  text += "\nstorage:   " + device.StorageText();
   text += "\nrequests:  " + std::to_string(device.RequestCount()) + "\n";
   return text;
 }

@@ -140,3 +140,37 @@ TEST(SRecordFile, RefusesAFileAboveTheSizeLimitAndOneThatDoesNotOpen) {
 }
 
 }  // namespace
+
+namespace {
+
+// What a window keeps out: data below or above it, named by its first byte outside, and more
+// data in all than it holds, which only overlapping records can bring.
+TEST(SRecordFile, AWindowRefusesDataOutsideItAndMoreThanItHolds) {
+  struct Case {
+    std::string text;
+    firmware::SRecordFault fault;
+    std::uint32_t line;
+    std::uint64_t address;
+  };
+  using firmware::SRecordFault;
+  const std::vector<Case> cases = {
+      {MakeSRecord(3, 0x0FF0, Bytes(16)), SRecordFault::kOutsideWindow, 1, 0x0FF0},
+      {MakeSRecord(3, 0x1000, Bytes(16)) + "\n" + MakeSRecord(3, 0x1018, Bytes(16)),
+       SRecordFault::kOutsideWindow, 2, 0x1020},
+      {MakeSRecord(3, 0x1000, Bytes(32)) + "\n" + MakeSRecord(3, 0x1000, Bytes(1)),
+       SRecordFault::kMoreThanWindow, 2, 0},
+  };
+  for (const Case& c : cases) {
+    firmware::SRecordFile file;
+    file.SetWindow(0x1000, 0x1020);
+    EXPECT_FALSE(file.Parse(c.text));
+    EXPECT_EQ(file.Fault(), c.fault);
+    EXPECT_EQ(file.FaultLine(), c.line);
+    EXPECT_EQ(file.FaultAddress(), c.address);
+  }
+  firmware::SRecordFile file;
+  file.SetWindow(0x1000, 0x1020);
+  EXPECT_TRUE(file.Parse(MakeSRecord(3, 0x1000, Bytes(32)) + "\n" + MakeSRecord(7, 0, {})));
+}
+
+}  // namespace

@@ -7,6 +7,8 @@
 #include <chrono>
 #include <thread>
 
+#include "device/device_path.h"
+#include "device/update_lock.h"
 #include "panel/control_ids.h"
 #include "panel/property_velmor.h"
 #include "tests/panel/panel_rig.h"
@@ -80,6 +82,20 @@ class PanelUpdateTest : public QObject {
     rig.panel->OnUpdateEnd(false);
     QCOMPARE(rig.Text(IDC_APP_VERSION),
              QStringLiteral("App.:V1.012, 01.02.2006 (***V1.013, 05.03.2006***)"));
+    QVERIFY(rig.panel->Control(IDC_SOFTWARE_UPDATE)->isEnabled());
+  }
+
+  // The lock another updater holds: the panel starts nothing and says why.
+  void anotherUpdaterKeepsTheUpdateFromStarting() {
+    PanelRig rig;
+    rig.Open();
+    const device::UpdateLock other(device::DevicePath());
+    QVERIFY(other.Held());
+    rig.Click(IDC_SOFTWARE_UPDATE);
+    QVERIFY(!rig.panel->UpdateRunning());
+    QCOMPARE(rig.Text(IDC_APP_VERSION),
+             QString::fromStdString("another program is updating the device (" +
+                                    device::DevicePath() + ".lock is locked)"));
     QVERIFY(rig.panel->Control(IDC_SOFTWARE_UPDATE)->isEnabled());
   }
 

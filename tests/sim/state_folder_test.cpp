@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 
 #include "sim/device_defaults.h"
@@ -86,19 +87,68 @@ TEST_F(SimRestartTest, CommittedSettingsSurviveARestart) {
   EXPECT_EQ(device->Live().gain, 30) << "the device runs its stored settings after a start";
 }
 
-TEST_F(SimRestartTest, DamagedFilesFallBackToTheFactoryState) {
+TEST_F(SimRestartTest, DamagedFilesAreRefusedByNameAndResetStartsAfresh) {
   device = Start();
   device.reset();
-  state.reset();
-  WriteText(folder / SimStateFolder::kSettingsFile, "short");
-  WriteText(folder / SimStateFolder::kApplicationFile, "short");
+  for (const std::string& text : {std::string(), std::string("short")}) {
+    WriteText(folder / SimStateFolder::kApplicationFile, text);
+    std::string error;
+    EXPECT_FALSE(state->Check(error));
+    EXPECT_EQ(error, (folder / SimStateFolder::kApplicationFile) + " holds " +
+                         std::to_string(text.size()) +
+                         " bytes, not 196608 (velmor-sim --reset starts afresh)");
+  }
+  std::string error;
+  ASSERT_TRUE(state->Reset(error)) << error;
+  EXPECT_TRUE(state->Check(error)) << error;
   device = Start();
-  EXPECT_EQ(device->StoredImage(), sim::DeviceDefaults(sim::FactorySystemData()));
   EXPECT_FALSE(device->InBootLoader());
   EXPECT_EQ(state->Load(SimStateFolder::kApplicationFile,
                         FlashModel::Size(FlashModel::Region::kApplication)),
-            FlashModel::FactoryApplication())
-      << "the factory contents are written back";
+            FlashModel::FactoryApplication());
+}
+
+// A save fails for real when its temporary file cannot be made: a folder sits in its place.
+TEST_F(SimRestartTest, WhatCannotBeKeptIsNotAcknowledged) {
+  device = Start();
+  auto link = MakeLinkTo(*device);
+  const SettingsImage before = device->StoredImage();
+  std::filesystem::create_directory(folder / "settings.bin.tmp");
+  const std::uint8_t chunk[2] = {0x5A, 0xA5};
+  ASSERT_TRUE(link->Request(nullptr, CMD_WRITE_SETTINGS, 200, 0, 0, 2, chunk));
+  EXPECT_FALSE(link->Request(nullptr, CMD_WRITE_SETTINGS, 0, 1, 0, 0, nullptr)) << "commit";
+  const std::uint8_t system[12] = {};
+  EXPECT_FALSE(link->Request(nullptr, CMD_RESTORE_DEFAULTS, 0, 0, 0, 12, system));
+  EXPECT_EQ(device->StoredImage(), before);
+  EXPECT_NE(device->StorageText().find("2 saves FAILED (last: cannot save " +
+                                       (folder / "settings.bin") + ": Is a directory)"),
+            std::string::npos)
+      << device->StorageText();
+
+  // The flash: an erase that cannot be kept is refused, and so is a packet.
+  std::filesystem::create_directory(folder / "application.bin.tmp");
+  ASSERT_TRUE(link->BeginUpdate(0));
+  EXPECT_FALSE(link->Erase());
+  std::filesystem::remove(folder / "application.bin.tmp");
+  ASSERT_TRUE(link->Erase());
+  bool done = false;
+  ASSERT_TRUE(link->GetEraseStatus(done) && done);
+  const std::uint8_t bytes[16] = {1, 2, 3};
+  std::filesystem::create_directory(folder / "application.journal");
+  EXPECT_FALSE(link->Program(ProgramPacket::Make(0x40010000, bytes)));
+  std::filesystem::remove(folder / "application.journal");
+
+  // An acknowledged packet is kept even when the region's file cannot be saved any more and
+  // the simulator ends.
+  std::filesystem::create_directory(folder / "application.bin.tmp");
+  EXPECT_TRUE(link->Program(ProgramPacket::Make(0x40010010, bytes)));
+  EXPECT_FALSE(link->EndDownload());
+  link.reset();
+  device.reset();
+  std::filesystem::remove(folder / "application.bin.tmp");
+  device = Start();
+  const std::vector<std::uint8_t> flash = device->Flash(FlashModel::Region::kApplication);
+  EXPECT_EQ(flash[0x10], 1) << "kept once acknowledged";
 }
 
 }  // namespace
