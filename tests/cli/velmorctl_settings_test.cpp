@@ -10,6 +10,7 @@
 #include <set>
 #include <sstream>
 
+#include "settings/settings_document.h"
 #include "settings/settings_image.h"
 #include "tests/sim/sim_process.h"
 #include "tests/sim/sim_test_support.h"
@@ -241,6 +242,10 @@ TEST_F(VelmorctlSettingsTest, ReadingCommandsChangeNothing) {
   ASSERT_EQ(Run("settings save " + (state / "x.bin")).exitCode, 0);
   ExpectOnlyReads("settings save");
   EXPECT_EQ(Run("settings save -").out, ReadWholeFile(state / "x.bin")) << "'-' is stdout";
+  // A file name that is not UTF-8 still gives valid JSON.
+  const CommandOutcome r = Run("settings save '" + (state / "unit\xFF.bin") + "' --json");
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(ordered_json::parse(r.out)["bytes"], 238);
 }
 
 TEST_F(CommandTest, CommandLineConventions) {
@@ -266,6 +271,20 @@ TEST_F(CommandTest, CommandLineConventions) {
   r = Run("response 3180 318 75 0 --png - --size 40x30");
   ASSERT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(PngSize(r.out), (std::pair{40, 30})) << "'-' is standard output";
+}
+
+TEST_F(CommandTest, CompletionOffersEveryDocumentKey) {
+  const std::string command = "bash -c 'source " VELMOR_COMPLETION " && _velmorctl_settings_keys'";
+  FILE* pipe = popen(command.c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  std::string text;
+  char buffer[4096];
+  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) text.append(buffer, n);
+  ASSERT_EQ(pclose(pipe), 0);
+  std::istringstream words(text);
+  std::vector<std::string> offered;
+  for (std::string word; words >> word;) offered.push_back(word);
+  EXPECT_EQ(offered, settings::DocumentKeys());
 }
 
 TEST(SimConventionsTest, VersionFromTheBuild) {
