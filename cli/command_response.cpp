@@ -4,16 +4,11 @@
 #include <cstdio>
 
 #include "cli/commands.h"
-#include "cli/plot_output.h"
-#include "eq/plot_painter.h"
+#include "cli/plot_module.h"
 #include "eq/response_curve.h"
 
 namespace cli {
 namespace {
-
-// The panel's plot control: 333 x 174 dialog units with a border.
-constexpr int kPlotWidthDlu = 333;
-constexpr int kPlotHeightDlu = 174;
 
 struct ResponseOptions {
   std::string timeConstants[4];  // microseconds, 0..65535, 0 = disabled
@@ -50,19 +45,13 @@ void Run(const ResponseOptions& options) {
     throw Failure(kExitUsage,
                   "--cursor wants a point index 0..1023, got " + std::to_string(options.cursor));
   }
-  const bool sized = !options.size.empty();
-  const QSize size = sized ? ParsePlotSize(options.size) : QSize();
-
-  eq::ResponseCurve curve;
-  curve.SetTimeConstants(t[0], t[1], t[2], t[3]);
-  if (options.pngPath.empty()) {
-    PrintCsv(curve);
+  if (!options.pngPath.empty()) {
+    WriteResponsePng(options.pngPath, options.size, t, options.cursor, options.autoscale);
     return;
   }
-  OffscreenGui gui;
-  curve.plot.cursorIndex = options.cursor;
-  WritePlotPng(options.pngPath, sized ? size : PictureClientSize(kPlotWidthDlu, kPlotHeightDlu),
-               [&](QImage& image) { eq::Paint(&image, curve, options.autoscale); });
+  eq::ResponseCurve curve;
+  curve.SetTimeConstants(t[0], t[1], t[2], t[3]);
+  PrintCsv(curve);
 }
 
 }  // namespace

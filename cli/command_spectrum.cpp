@@ -3,16 +3,11 @@
 #include <cstdio>
 
 #include "cli/commands.h"
-#include "cli/plot_output.h"
-#include "eq/plot_painter.h"
+#include "cli/plot_module.h"
 #include "hwtest/test_spectrum.h"
 
 namespace cli {
 namespace {
-
-// The test window's plot control: 446 x 288 dialog units with a border.
-constexpr int kPlotWidthDlu = 446;
-constexpr int kPlotHeightDlu = 288;
 
 struct SpectrumOptions {
   std::string pngPath;
@@ -27,17 +22,11 @@ void PrintCsv(const hwtest::TestSpectrum& spectrum) {
 }
 
 void Run(const SpectrumOptions& options) {
-  const bool sized = !options.size.empty();
-  const QSize size = sized ? ParsePlotSize(options.size) : QSize();
-  const hwtest::TestSpectrum spectrum;
-  if (options.pngPath.empty()) {
-    PrintCsv(spectrum);
+  if (!options.pngPath.empty()) {
+    WriteSpectrumPng(options.pngPath, options.size);
     return;
   }
-  OffscreenGui gui;
-  eq::PlotState<hwtest::TestSpectrum::kBinCount> plot;
-  WritePlotPng(options.pngPath, sized ? size : PictureClientSize(kPlotWidthDlu, kPlotHeightDlu),
-               [&](QImage& image) { eq::PaintPlot(&image, spectrum.Series(), plot, false); });
+  PrintCsv(hwtest::TestSpectrum());
 }
 
 }  // namespace
