@@ -3,6 +3,8 @@ BUILD ?= build
 WERROR ?= OFF
 SANITIZE ?=
 ARGS ?=
+# `make run RESET=1` starts the simulator from the factory state.
+RESET ?=
 CTEST_ARGS ?=
 # The ThreadSanitizer run: the link, the socket server, the update worker and the panel during an
 # update (its status timer polls while the worker programs).
@@ -13,13 +15,19 @@ FUZZ_SECONDS ?= 60
 JOBS ?= $(shell nproc)
 GENERATOR := $(shell command -v ninja >/dev/null 2>&1 && echo Ninja || echo "Unix Makefiles")
 
-.PHONY: deps configure build test run asan tsan fuzz clean format
+PROGRAMS := velmor-panel velmor-sim velmorctl
+CMAKE_FLAGS = -G "$(GENERATOR)" -DVELMOR_WERROR=$(WERROR) -DVELMOR_SANITIZE="$(SANITIZE)"
+# `make win`: the core, velmorctl and their tests for Windows (mingw-w64, no Qt) in build-win,
+# over the dependency prefix of scripts/build-win-deps; `make win-test` runs the tests under Wine.
+WIN_BUILD ?= build-win
+
+.PHONY: deps configure configure-programs build test run package asan tsan fuzz clean format win win-test
 
 deps:
 	@scripts/install-deps test
 
 configure: deps
-	@cmake -S . -B $(BUILD) -G "$(GENERATOR)" -DVELMOR_WERROR=$(WERROR) -DVELMOR_SANITIZE="$(SANITIZE)" >/dev/null
+	@cmake -S . -B $(BUILD) $(CMAKE_FLAGS) -DVELMOR_TESTS=ON >/dev/null
 
 build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
@@ -27,8 +35,22 @@ build: configure
 test: build
 	@cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) --timeout 300 $(CTEST_ARGS)
 
-run: build
-	@scripts/run-panel $(BUILD) $(ARGS)
+# A new build folder for `make run` or `make package` leaves the tests out; one that `make test`
+# made keeps them.
+configure-programs:
+	@[ -f $(BUILD)/CMakeCache.txt ] || cmake -S . -B $(BUILD) $(CMAKE_FLAGS) -DVELMOR_TESTS=OFF >/dev/null
+
+run:
+	@scripts/install-deps run
+	@$(MAKE) --no-print-directory configure-programs
+	@cmake --build $(BUILD) -j $(JOBS) --target $(PROGRAMS)
+	@RESET=$(RESET) scripts/run-panel $(BUILD) $(ARGS)
+
+# velmor-control_<version>_amd64.deb in the build folder.
+package:
+	@scripts/install-deps package
+	@$(MAKE) --no-print-directory configure-programs
+	@cmake --build $(BUILD) -j $(JOBS) --target package
 
 asan:
 	@$(MAKE) test BUILD=build-asan SANITIZE=address,undefined
@@ -51,8 +73,18 @@ fuzz:
 	  grep -E "stat::number_of_executed_units|stat::peak_rss_mb" build-fuzz/$$t.log; \
 	done
 
+win:
+	@scripts/install-deps win
+	@prefix=$$(scripts/build-win-deps) && \
+	  cmake -S . -B $(WIN_BUILD) -G "$(GENERATOR)" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+	    -DVELMOR_WIN_PREFIX=$$prefix -DVELMOR_WITH_QT=OFF -DVELMOR_WERROR=$(WERROR) >/dev/null
+	@cmake --build $(WIN_BUILD) -j $(JOBS)
+
+win-test: win
+	@scripts/win-test $(WIN_BUILD) --output-on-failure -j $(JOBS) --timeout 300 $(CTEST_ARGS)
+
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	@rm -rf build build-asan build-tsan build-fuzz
+	@rm -rf build build-asan build-tsan build-fuzz $(WIN_BUILD)

@@ -9,10 +9,12 @@
 #include <vector>
 
 #include "cli/commands.h"
-#include "cli/input_file.h"
+#include "cli/settings_io.h"
 #include "cli/settings_text.h"
 #include "device/device_operations.h"
 #include "device/version_text.h"
+#include "settings/latin1_text.h"
+#include "settings/settings_document.h"
 #include "settings/settings_transfer.h"
 
 namespace cli {
@@ -36,8 +38,10 @@ DeviceState Identify(CliContext& context) {
 }
 
 Json FirmwareJson(const DeviceIdentity::Firmware& f) {
-  return Json{{"version", device::FormatVersion(f.major, f.minor)},
-              {"date", device::FormatDate(f.day, f.month, 2000u + f.year)}};
+  char date[16];
+  std::snprintf(date, sizeof date, "%04u-%02u-%02u", 2000u + f.year, unsigned{f.month},
+                unsigned{f.day});
+  return Json{{"version", device::FormatVersion(f.major, f.minor)}, {"date", date}};
 }
 
 // The four status lines the panel shows for a running application whose flag is clear.
@@ -58,7 +62,7 @@ void ShowIdentity(CliContext& context, bool json) {
   const bool boot = state.present && id.Boot().marker == kBootMarker;
   const bool application = state.present && id.ApplicationRunning();
   if (json) {
-    Json out{{"present", state.present}};
+    Json out{{"format", 1}, {"present", state.present}};
     out["mode"] = state.present ? Json(id.DeviceMode()) : Json(nullptr);
     out["image_length"] = state.present ? Json(id.ImageLength()) : Json(nullptr);
     out["hardware_flags"] = state.present ? Json(id.HardwareFlags()) : Json(nullptr);
@@ -96,57 +100,8 @@ void ShowIdentity(CliContext& context, bool json) {
     throw Failure(kExitDevice, "device not present (" + context.Link().DeviceName() + ")");
 }
 
-// Reads the whole image the device declares; fails on a partial read.
 std::uint16_t ReadImage(CliContext& context, SettingsImage& image) {
-  context.RequirePresent();
-  const DeviceState state = Identify(context);
-  const std::uint16_t length = state.identity.ImageLength();
-  SystemTiming timing;
-  settings::SettingsTransfer transfer(context.Link(), timing, image, {});
-  if (!transfer.ReadSettings(length)) {
-    throw Failure(kExitDevice, "reading the settings failed");
-  }
-  return length;
-}
-
-Json CurveJson(const EqCurve& curve) {
-  return Json{{"name", curve.Name()},      {"in_use", curve.InUse()},
-              {"mode", curve.CurveMode()}, {"flags", curve.CurveFlags()},
-              {"t1", curve.T(0)},          {"t2", curve.T(1)},
-              {"t3", curve.T(2)},          {"t4", curve.T(3)}};
-}
-
-Json ImageJson(const SettingsImage& image, std::uint16_t length) {
-  using Speed = SettingsImage::Speed;
-  Json curves = Json::array();
-  for (std::size_t i = 0; i < SettingsImage::kCurveCount; ++i)
-    curves.push_back(CurveJson(image.Curve(i)));
-  auto correction = [&](Speed s) {
-    return Json{{"absolute_percent", image.AbsoluteCorrection(s) * 0.1},
-                {"relative_percent", image.RelativeCorrection(s) * 0.1}};
-  };
-  return Json{
-      {"image_length", length},
-      {"system_tag", image.SystemTag()},
-      {"delivery_date", device::FormatDate(image.DeliveryDay(), image.DeliveryMonth(),
-                                           2000u + image.DeliveryYear())},
-      {"serial_number", image.SerialNumber()},
-      {"system_flags", image.SystemFlags()},
-      {"motor_control_unit", MotorUnitName(image.MotorUnitInstalled())},
-      {"auto_mute", AutoMuteName(image.AutoMute())},
-      {"speed_corrections",
-       {{"33", correction(Speed::k33)},
-        {"45", correction(Speed::k45)},
-        {"78", correction(Speed::k78)}}},
-      {"output_rate", {{"code", image.OutputRate()}, {"name", OutputRateName(image.OutputRate())}}},
-      {"phono_gain_db", image.PhonoGain() * 0.1},
-      {"motor_voltage_volt", image.MotorVoltage() * 0.1},
-      {"mode_flags", image.ModeFlags()},
-      {"polarity", PolarityName(image.PolarityInverted())},
-      {"preset_index", image.PresetIndex()},
-      {"ramp_speed", {{"index", image.RampSpeed()}, {"name", RampSpeedName(image.RampSpeed())}}},
-      {"curves", curves},
-  };
+  return ReadDeviceImage(context, image);
 }
 
 void PrintImage(const SettingsImage& image, std::uint16_t length) {
@@ -175,8 +130,12 @@ void PrintImage(const SettingsImage& image, std::uint16_t length) {
   std::printf("equalization:        slot %u\n", image.PresetIndex());
   for (std::size_t i = 0; i < SettingsImage::kCurveCount; ++i) {
     const EqCurve c = image.Curve(i);
-    std::printf("  %c %zu %-15s t1 %5u  t2 %5u  t3 %5u  t4 %5u%s\n",
-                i == image.PresetIndex() ? '*' : ' ', i, c.Name().c_str(), c.T(0), c.T(1), c.T(2),
+    // Padded by characters, not by the bytes of their UTF-8 form.
+    const std::string name = c.Name();
+    const std::string padded =
+        settings::Latin1ToUtf8(name) + std::string(name.size() < 15 ? 15 - name.size() : 0, ' ');
+    std::printf("  %c %zu %s t1 %5u  t2 %5u  t3 %5u  t4 %5u%s\n",
+                i == image.PresetIndex() ? '*' : ' ', i, padded.c_str(), c.T(0), c.T(1), c.T(2),
                 c.T(3), c.InUse() ? "" : "  (not in use)");
   }
 }
@@ -185,56 +144,37 @@ void ShowSettings(CliContext& context, bool json) {
   SettingsImage image;
   const std::uint16_t length = ReadImage(context, image);
   if (json) {
-    std::printf("%s\n", ImageJson(image, length).dump(2).c_str());
+    std::printf("%s\n", settings::ExportDocument(image, MovedBytes(length)).dump(2).c_str());
   } else {
     PrintImage(image, length);
   }
 }
 
-std::size_t Moved(std::uint16_t length) {
-  return std::min<std::size_t>(length, SettingsImage::kSize);
-}
-
 void SaveSettings(CliContext& context, const std::string& path) {
   SettingsImage image;
-  const std::size_t length = Moved(ReadImage(context, image));
-  const std::string temporary = path + ".tmp";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(image.Bytes().data()),
-              static_cast<std::streamsize>(length));
-    if (!out.flush()) throw Failure(kExitUsage, "cannot write " + temporary);
-  }
-  if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-    std::remove(temporary.c_str());
-    throw Failure(kExitUsage, "cannot write " + path);
-  }
-  std::printf("saved %zu bytes to %s\n", length, path.c_str());
+  const std::size_t length = MovedBytes(ReadImage(context, image));
+  WriteOutput(path, std::string(image.Bytes().begin(), image.Bytes().begin() + length));
+  if (path != "-") std::printf("saved %zu bytes to %s\n", length, path.c_str());
 }
 
-void LoadSettings(CliContext& context, const std::string& path) {
-  const std::vector<char> bytes =
-      InputFile(path, SettingsImage::kSize, "a settings image").ReadAll();
-  context.RequirePresent();
-  const DeviceState state = Identify(context);
-  const std::uint16_t length = state.identity.ImageLength();
+void LoadSettings(CliContext& context, const std::string& path, bool force) {
+  const std::string bytes = ReadInput(path, SettingsImage::kSize, "a settings image");
+  const std::uint16_t length = DeviceImageLength(context);
   if (length == 0) throw Failure(kExitDevice, "the device declares no settings image");
-  if (bytes.size() != Moved(length)) {
+  if (bytes.size() != MovedBytes(length)) {
     throw Failure(kExitUsage, path + " holds " + std::to_string(bytes.size()) +
                                   " bytes; the device's settings image has " +
-                                  std::to_string(Moved(length)));
+                                  std::to_string(MovedBytes(length)));
   }
   SettingsImage image;
   std::copy(bytes.begin(), bytes.end(), image.Bytes().begin());
-  SystemTiming timing;
-  settings::SettingsTransfer transfer(context.Link(), timing, image, {});
-  if (!transfer.WriteSettings(length)) throw Failure(kExitDevice, "writing the settings failed");
-  SettingsImage check;
-  ReadImage(context, check);
-  if (!std::equal(bytes.begin(), bytes.end(), check.Bytes().begin(),
-                  [](char a, std::uint8_t b) { return static_cast<std::uint8_t>(a) == b; })) {
-    throw Failure(kExitDevice, "the device holds other bytes than were written");
+  const auto problems = settings::RangeProblems(image);
+  if (!problems.empty() && !force) {
+    std::string message = path + " refused, nothing sent:";
+    for (const auto& p : problems) message += "\n  " + settings::ProblemText(p);
+    throw Failure(kExitUsage, message + "\n  (--force writes it all the same)");
   }
+  WriteDeviceImage(context, image, length);
   std::printf("loaded %zu bytes from %s\n", bytes.size(), path.c_str());
 }
 
@@ -261,6 +201,7 @@ void AddDeviceCommands(CLI::App& app, CliContext& context) {
     bool showJson = false;
     std::string savePath;
     std::string loadPath;
+    bool loadForce = false;
     bool initSystemData = false;
   };
   auto options = std::make_shared<Options>();
@@ -283,7 +224,9 @@ void AddDeviceCommands(CLI::App& app, CliContext& context) {
   auto* load =
       settingsCommand->add_subcommand("load", "Write a raw settings image file to the device");
   load->add_option("FILE", options->loadPath, "File to read")->required();
-  load->callback([&context, options] { LoadSettings(context, options->loadPath); });
+  load->add_flag("--force", options->loadForce, "Write fields out of range all the same");
+  load->callback(
+      [&context, options] { LoadSettings(context, options->loadPath, options->loadForce); });
 
   auto* defaults = app.add_subcommand("defaults", "Restore the device's default settings");
   defaults->add_flag("--init-system-data", options->initSystemData,

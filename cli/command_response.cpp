@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "cli/commands.h"
-#include "cli/plot_module.h"
+#include "cli/plot_output.h"
 #include "eq/response_curve.h"
 
 namespace cli {
@@ -45,13 +45,17 @@ void Run(const ResponseOptions& options) {
     throw Failure(kExitUsage,
                   "--cursor wants a point index 0..1023, got " + std::to_string(options.cursor));
   }
-  if (!options.pngPath.empty()) {
-    WriteResponsePng(options.pngPath, options.size, t, options.cursor, options.autoscale);
-    return;
-  }
+  const bool sized = !options.size.empty();
+  const PlotSize size = sized ? ParsePlotSize(options.size) : PlotSize{};
+
   eq::ResponseCurve curve;
   curve.SetTimeConstants(t[0], t[1], t[2], t[3]);
-  PrintCsv(curve);
+  if (options.pngPath.empty()) {
+    PrintCsv(curve);
+    return;
+  }
+  curve.plot.cursorIndex = options.cursor;
+  WriteResponsePng(options.pngPath, curve, options.autoscale, size);
 }
 
 }  // namespace
@@ -68,8 +72,10 @@ void AddResponseCommands(CLI::App& app, CliContext& /*context*/) {
                      "time constant t" + std::to_string(i + 1) + ", microseconds, 0 = disabled")
         ->required();
   }
-  CLI::Option* png = command->add_option("--png", options->pngPath,
-                                         "write the plot as the panel shows it to FILE");
+  CLI::Option* png = command->add_option(
+      "--png", options->pngPath,
+      PngOutputAvailable() ? "write the plot as the panel shows it to FILE"
+                           : "write the plot to FILE: not available in this build");
   command->add_flag("--autoscale", options->autoscale, "scale the dB axis to the curve")
       ->needs(png);
   command->add_option("--cursor", options->cursor, "mark point I (0..1023) with the readout")

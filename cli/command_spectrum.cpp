@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "cli/commands.h"
-#include "cli/plot_module.h"
+#include "cli/plot_output.h"
 #include "hwtest/test_spectrum.h"
 
 namespace cli {
@@ -22,11 +22,14 @@ void PrintCsv(const hwtest::TestSpectrum& spectrum) {
 }
 
 void Run(const SpectrumOptions& options) {
-  if (!options.pngPath.empty()) {
-    WriteSpectrumPng(options.pngPath, options.size);
+  const bool sized = !options.size.empty();
+  const PlotSize size = sized ? ParsePlotSize(options.size) : PlotSize{};
+  const hwtest::TestSpectrum spectrum;
+  if (options.pngPath.empty()) {
+    PrintCsv(spectrum);
     return;
   }
-  PrintCsv(hwtest::TestSpectrum());
+  WriteSpectrumPng(options.pngPath, spectrum, size);
 }
 
 }  // namespace
@@ -37,8 +40,10 @@ void AddSpectrumCommands(CLI::App& app, CliContext& /*context*/) {
       "spectrum",
       "The hardware test's spectrum of its 1 kHz test tone: 2048 bins as CSV, or its "
       "plot as PNG (no device needed)");
-  CLI::Option* png = command->add_option("--png", options->pngPath,
-                                         "write the plot as the test window shows it to FILE");
+  CLI::Option* png = command->add_option(
+      "--png", options->pngPath,
+      PngOutputAvailable() ? "write the plot as the test window shows it to FILE"
+                           : "write the plot to FILE: not available in this build");
   command
       ->add_option("--size", options->size,
                    "picture size WxH in pixels (default: the test window's plot control)")

@@ -12,5 +12,7 @@ void AddResponseCommands(CLI::App& app, CliContext& context);  // response
 void AddFirmwareCommands(CLI::App& app, CliContext& context);  // firmware, and update below
 void AddUpdateCommand(CLI::App& app, CliContext& context);     // update
 void AddSpectrumCommands(CLI::App& app, CliContext& context);  // spectrum
+// settings export, import, set, get; after AddDeviceCommands, which makes `settings`
+void AddSettingsDocumentCommands(CLI::App& app, CliContext& context);
 
 }  // namespace cli

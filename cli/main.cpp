@@ -4,12 +4,15 @@
 #include <exception>
 
 #include "cli/commands.h"
+#include "cli/utf8_arguments.h"
 
 int main(int argc, char** argv) {
+  const cli::Utf8Arguments utf8(argc, argv);
   CLI::App app{"velmorctl: configure and update the VELMOR phono preamplifier"};
   app.require_subcommand(1);
   cli::CliContext context;
   cli::AddDeviceCommands(app, context);
+  cli::AddSettingsDocumentCommands(app, context);
   cli::AddResponseCommands(app, context);
   cli::AddFirmwareCommands(app, context);
   cli::AddSpectrumCommands(app, context);

@@ -68,24 +68,24 @@ void* Symbol(const char* name) {
   return symbol;
 }
 
-void Check(int code, const char* message) {
-  if (code != kExitOk) throw Failure(code, message);
-}
-
 }  // namespace
 
-void WriteResponsePng(const std::string& path, const std::string& size, const std::uint16_t t[4],
-                      int cursor, bool autoscale) {
-  const auto write = reinterpret_cast<VelmorctlResponsePng>(Symbol("velmorctl_response_png"));
-  char message[512] = "";
-  Check(write(path.c_str(), size.c_str(), t, cursor, autoscale ? 1 : 0, message, sizeof message),
-        message);
+bool PngOutputAvailable() {
+  return true;
 }
 
-void WriteSpectrumPng(const std::string& path, const std::string& size) {
+void WriteResponsePng(const std::string& path, eq::ResponseCurve& curve, bool autoscale,
+                      PlotSize size) {
+  const auto write = reinterpret_cast<VelmorctlResponsePng>(Symbol("velmorctl_response_png"));
+  std::string message;
+  if (const int code = write(path, curve, autoscale, size, message)) throw Failure(code, message);
+}
+
+void WriteSpectrumPng(const std::string& path, const hwtest::TestSpectrum& spectrum,
+                      PlotSize size) {
   const auto write = reinterpret_cast<VelmorctlSpectrumPng>(Symbol("velmorctl_spectrum_png"));
-  char message[512] = "";
-  Check(write(path.c_str(), size.c_str(), message, sizeof message), message);
+  std::string message;
+  if (const int code = write(path, spectrum, size, message)) throw Failure(code, message);
 }
 
 }  // namespace cli

@@ -1,17 +1,27 @@
 #include "cli/plot_output.h"
 
+#include <QGuiApplication>
+#include <QImage>
+#include <QSize>
 #include <QtGlobal>
-#include <charconv>
 #include <cstdio>
+#include <functional>
+#include <memory>
 
 #include "cli/cli_context.h"
+#include "eq/plot_painter.h"
 #include "panel/dialog_units.h"
 
 namespace cli {
 namespace {
 
-constexpr int kMaxPlotSide = 16384;  // pixels
-constexpr int kBorderPixels = 1;     // each side of a bordered control
+constexpr int kBorderPixels = 1;  // each side of a bordered control
+
+// The panel's plot control and the test window's, in dialog units, each with a border.
+constexpr int kResponseWidthDlu = 333;
+constexpr int kResponseHeightDlu = 174;
+constexpr int kSpectrumWidthDlu = 446;
+constexpr int kSpectrumHeightDlu = 288;
 
 // Qt notes on stderr that it has no runtime folder when XDG_RUNTIME_DIR is unset; nothing of
 // ours needs one, and a script should see only our own one-line messages there.
@@ -20,48 +30,64 @@ void QuietHandler(QtMsgType type, const QMessageLogContext& context, const QStri
   std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
 }
 
-}  // namespace
-
-OffscreenGui::OffscreenGui() {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  qInstallMessageHandler(QuietHandler);
-  m_app = std::make_unique<QGuiApplication>(m_argc, m_argv);
-}
-
-OffscreenGui::~OffscreenGui() = default;
-
-QSize ParsePlotSize(const std::string& text) {
-  const auto bad = [&text]() {
-    return Failure(kExitUsage, "--size wants WIDTHxHEIGHT in pixels, each 1.." +
-                                   std::to_string(kMaxPlotSide) + ", got '" + text + "'");
-  };
-  const auto cross = text.find('x');
-  if (cross == std::string::npos) throw bad();
-  int width = 0;
-  int height = 0;
-  const char* begin = text.data();
-  const char* end = text.data() + text.size();
-  const auto w = std::from_chars(begin, begin + cross, width);
-  const auto h = std::from_chars(begin + cross + 1, end, height);
-  if (w.ec != std::errc{} || w.ptr != begin + cross || h.ec != std::errc{} || h.ptr != end) {
-    throw bad();
+// The Qt GUI a plot needs for fonts and painting. Chooses the offscreen platform unless
+// QT_QPA_PLATFORM already names one.
+class OffscreenGui {
+ public:
+  OffscreenGui() {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    qInstallMessageHandler(QuietHandler);
+    m_app = std::make_unique<QGuiApplication>(m_argc, m_argv);
   }
-  if (width < 1 || height < 1 || width > kMaxPlotSide || height > kMaxPlotSide) throw bad();
-  return {width, height};
-}
+  OffscreenGui(const OffscreenGui&) = delete;
+  OffscreenGui& operator=(const OffscreenGui&) = delete;
 
+ private:
+  int m_argc = 1;
+  char m_name[10] = "velmorctl";
+  char* m_argv[2] = {m_name, nullptr};
+  std::unique_ptr<QGuiApplication> m_app;
+};
+
+// The client size in pixels of a bordered picture control of the given size in dialog units,
+// in a dialog with the tool's dialog font ("MS Shell Dlg" 8): what the plot bitmap measures.
 QSize PictureClientSize(int widthDlu, int heightDlu) {
   const DialogUnits units(DialogUnits::DialogFont());
   return {units.X(widthDlu) - 2 * kBorderPixels, units.Y(heightDlu) - 2 * kBorderPixels};
 }
 
-void WritePlotPng(const std::string& path, QSize size, const std::function<void(QImage&)>& paint) {
-  QImage image(size, QImage::Format_RGB32);
+// Paints a white image with `paint` and writes it to `path` as PNG.
+void WritePlotPng(const std::string& path, PlotSize size, int widthDlu, int heightDlu,
+                  const std::function<void(QImage&)>& paint) {
+  const QSize pixels =
+      size.width > 0 ? QSize(size.width, size.height) : PictureClientSize(widthDlu, heightDlu);
+  QImage image(pixels, QImage::Format_RGB32);
   image.fill(Qt::white);  // a picture too small to paint stays plain white
   paint(image);
   if (!image.save(QString::fromStdString(path), "PNG")) {
     throw Failure(kExitUsage, "cannot write the picture to '" + path + "'");
   }
+}
+
+}  // namespace
+
+bool PngOutputAvailable() {
+  return true;
+}
+
+void WriteResponsePng(const std::string& path, eq::ResponseCurve& curve, bool autoscale,
+                      PlotSize size) {
+  OffscreenGui gui;
+  WritePlotPng(path, size, kResponseWidthDlu, kResponseHeightDlu,
+               [&](QImage& image) { eq::Paint(&image, curve, autoscale); });
+}
+
+void WriteSpectrumPng(const std::string& path, const hwtest::TestSpectrum& spectrum,
+                      PlotSize size) {
+  OffscreenGui gui;
+  eq::PlotState<hwtest::TestSpectrum::kBinCount> plot;
+  WritePlotPng(path, size, kSpectrumWidthDlu, kSpectrumHeightDlu,
+               [&](QImage& image) { eq::PaintPlot(&image, spectrum.Series(), plot, false); });
 }
 
 }  // namespace cli

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <memory>
 
+#include "firmware/utf8_file.h"
+
 namespace firmware {
 
 void SRecordFile::Reset() {
@@ -23,7 +25,7 @@ void SRecordFile::Reset() {
 
 SRecordFile::Load SRecordFile::ReadFile(const std::string& path) {
   Reset();
-  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"),
+  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(OpenUtf8File(path, "rb"),
                                                              &std::fclose);
   if (!file) return Load::kCannotOpen;
   return ReadStream(file.get());

@@ -1,6 +1,5 @@
 #include "firmware/tarn_thread.h"
 
-#include <QFile>
 #include <QMetaObject>
 
 #include "firmware/update_run.h"
@@ -74,6 +73,7 @@ void CTarnThread::run() {
   QueuedSink sink(m_pPanel);
   firmware::UpdateRun update{m_link, m_timing, sink};
   update.boot = m_bBoot;
-  update.fileName = QFile::encodeName(m_strFileName).toStdString();
+  // UTF-8, as every text of the core: the status texts name the file back to the user.
+  update.fileName = m_strFileName.toStdString();
   firmware::RunUpdate(update);
 }

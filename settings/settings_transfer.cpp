@@ -36,6 +36,15 @@ bool SettingsTransfer::WaitNotBusy() {
 }
 
 bool SettingsTransfer::ReadSettings(std::uint16_t length) {
+  const bool complete = ReadImage(length);
+  if (m_hooks.fillControls) m_hooks.fillControls();
+  const EqCurve curve =
+      m_hooks.currentCurve ? m_hooks.currentCurve() : m_image.Curve(m_image.PresetIndex());
+  m_link.SetEqualization(curve.CurveMode(), curve.T(0), curve.T(1), curve.T(2), curve.T(3), false);
+  return complete;
+}
+
+bool SettingsTransfer::ReadImage(std::uint16_t length) {
   WaitNotBusy();
   const std::uint16_t l = Clamp(length);
   bool complete = true;
@@ -49,10 +58,6 @@ bool SettingsTransfer::ReadSettings(std::uint16_t length) {
     }
     std::copy_n(reply.bytes.begin() + ControlReply::kData, c, m_image.Bytes().begin() + offset);
   }
-  if (m_hooks.fillControls) m_hooks.fillControls();
-  const EqCurve curve =
-      m_hooks.currentCurve ? m_hooks.currentCurve() : m_image.Curve(m_image.PresetIndex());
-  m_link.SetEqualization(curve.CurveMode(), curve.T(0), curve.T(1), curve.T(2), curve.T(3), false);
   return complete;
 }
 

@@ -43,6 +43,9 @@ class SettingsTransfer {
   // Reads `length` bytes (at most 256), fills the controls and sends the selected curve.
   // True when every chunk was read.
   bool ReadSettings(std::uint16_t length);
+  // The reading alone: waits for the device and reads the chunks, sending nothing that changes
+  // what the device plays. True when every chunk was read.
+  bool ReadImage(std::uint16_t length);
   // Gathers the controls and writes `length` bytes, commits and waits. Nothing at all for 0.
   // True when every chunk and the commit went through.
   bool WriteSettings(std::uint16_t length);

@@ -76,16 +76,6 @@ void SimSocketServer::Stop() {
   }
 }
 
-WireFaults SimSocketServer::Faults() const {
-  std::lock_guard guard(m_mutex);
-  return m_faults;
-}
-
-void SimSocketServer::SetFaults(const WireFaults& faults) {
-  std::lock_guard guard(m_mutex);
-  m_faults = faults;
-}
-
 void SimSocketServer::SetObserver(std::function<void(const ConnectionEvent&)> observer) {
   std::lock_guard guard(m_mutex);
   m_observer = std::move(observer);

@@ -88,8 +88,8 @@ TEST_F(VelmorctlSimTest, IdentityAsTheDeviceReportsIt) {
   EXPECT_EQ(id["image_length"], 238);
   EXPECT_EQ(id["hardware_flags"], 0x3A);
   EXPECT_TRUE(id["status_lines"].empty());
-  EXPECT_EQ(id["boot"], (json{{"version", "V1.002"}, {"date", "10.01.2006"}}));
-  EXPECT_EQ(id["application"], (json{{"version", "V1.012"}, {"date", "01.02.2006"}}));
+  EXPECT_EQ(id["boot"], (json{{"version", "V1.002"}, {"date", "2006-01-10"}}));
+  EXPECT_EQ(id["application"], (json{{"version", "V1.012"}, {"date", "2006-02-01"}}));
 
   Control("identity flags 0");
   id = RunJson("identity --json");
@@ -118,7 +118,7 @@ TEST_F(VelmorctlSimTest, SettingsSaveEditLoadRoundTrip) {
 
   const json shown = RunJson("settings show --json");
   EXPECT_EQ(shown["serial_number"], 1000000);
-  EXPECT_DOUBLE_EQ(shown["phono_gain_db"].get<double>(), -3.5);
+  EXPECT_DOUBLE_EQ(shown["gain_db"].get<double>(), -3.5);
   EXPECT_EQ(shown["curves"].size(), 8u);
 
   std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes.substr(0, 200);
@@ -138,11 +138,11 @@ TEST_F(VelmorctlSimTest, DefaultsKeepOrRenewTheSystemData) {
   ASSERT_EQ(Run("defaults --init-system-data").exitCode, 0);
   after = RunJson("settings show --json");
   EXPECT_EQ(after["serial_number"], 100);
-  EXPECT_EQ(after["motor_control_unit"], "installed");
-  EXPECT_EQ(after["auto_mute"], "on");
+  EXPECT_EQ(after["motor_control_unit"], true);
+  EXPECT_EQ(after["auto_mute"], true);
   const settings::LocalDate today = settings::TodayLocal();
   char date[16];
-  std::snprintf(date, sizeof date, "%02d.%02d.%04d", today.day, today.month, today.year);
+  std::snprintf(date, sizeof date, "%04d-%02d-%02d", today.year, today.month, today.day);
   EXPECT_EQ(after["delivery_date"], date);
 }
 
@@ -171,7 +171,7 @@ TEST_F(VelmorctlSimTest, UpdateTakesTheDeviceToTheCarriedVersion) {
   EXPECT_NE(r.out.find("Download finished!"), std::string::npos);
   EXPECT_NE(r.out.find("The device runs application V1.013 (05.03.2006).\n"), std::string::npos);
   const json id = RunJson("identity --json");
-  EXPECT_EQ(id["application"], (json{{"version", "V1.013"}, {"date", "05.03.2006"}}));
+  EXPECT_EQ(id["application"], (json{{"version", "V1.013"}, {"date", "2006-03-05"}}));
 }
 
 TEST_F(VelmorctlSimTest, UpdateFromAnSRecordFile) {
@@ -197,7 +197,7 @@ TEST_F(VelmorctlSimTest, UpdateFromAnSRecordFile) {
   // The command returns once the device runs what it programmed.
   EXPECT_NE(r.out.find("The device runs application V1.020 (24.12.2006).\n"), std::string::npos);
   const json id = RunJson("identity --json");
-  EXPECT_EQ(id["application"], (json{{"version", "V1.020"}, {"date", "24.12.2006"}}));
+  EXPECT_EQ(id["application"], (json{{"version", "V1.020"}, {"date", "2006-12-24"}}));
 
   // The same program with its sum off by one: every packet is accepted, but the device stays in
   // its boot loader, and that is no success.

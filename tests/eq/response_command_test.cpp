@@ -43,6 +43,7 @@ TEST_F(ResponseCommandTest, TimeConstantsOutsideTheirRangeAreRefused) {
 }
 
 TEST_F(ResponseCommandTest, PngIsWrittenAtTheAskedSize) {
+  if (!VELMOR_PNG_OUTPUT) GTEST_SKIP() << "no PNG output in this build";
   const auto png = m_dir / "plot.png";
   Outcome run = Run("response 3180 318 75 7950 --png " + png.string() +
                     " --autoscale --cursor 1023 --size 300x200");
@@ -64,6 +65,7 @@ TEST_F(ResponseCommandTest, PngIsWrittenAtTheAskedSize) {
 }
 
 TEST_F(ResponseCommandTest, PictureOptionsAreChecked) {
+  if (!VELMOR_PNG_OUTPUT) GTEST_SKIP() << "no PNG output in this build";
   const std::string png = " --png " + (m_dir / "plot.png").string();
   for (const std::string& bad :
        {png + " --size 0x10", png + " --size 300", png + " --size 30x-4", png + " --size 20000x100",
@@ -76,6 +78,16 @@ TEST_F(ResponseCommandTest, PictureOptionsAreChecked) {
       Run("response 3180 318 75 7950 --png " + (m_dir / "no/such/dir.png").string());
   EXPECT_EQ(run.exitCode, 2);
   EXPECT_NE(run.err.find("cannot write"), std::string::npos) << run.err;
+}
+
+TEST_F(ResponseCommandTest, BuildWithoutPngSaysSoInHelpAndRefusesPictures) {
+  if (VELMOR_PNG_OUTPUT) GTEST_SKIP() << "this build writes PNG";
+  EXPECT_NE(Run("response --help").out.find("not available in this build"), std::string::npos);
+  const Outcome run = Run("response 3180 318 75 7950 --png " + (m_dir / "plot.png").string());
+  EXPECT_EQ(run.exitCode, 2);
+  EXPECT_EQ(run.err, "velmorctl: PNG output is not available in this build\n");
+  EXPECT_FALSE(std::filesystem::exists(m_dir / "plot.png"));
+  EXPECT_EQ(Run("response 3180 318 75 7950 --png x.png --size 0x10").exitCode, 2);
 }
 
 }  // namespace

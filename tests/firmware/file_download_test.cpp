@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -241,3 +243,28 @@ TEST(FileDownload, FilesFromSrecCatAndObjcopyRoundTrip) {
 }
 
 }  // namespace
+
+// A name beyond ASCII opens on every system, and the texts give it back as it was typed.
+TEST(FileDownload, NonAsciiFileNameOpensAndIsNamedIntact) {
+  const std::u8string name = u8"\u00DCberfw.s19";
+  const auto folder = std::filesystem::temp_directory_path() /
+                      ("velmor-name-" + std::to_string(std::random_device{}()));
+  std::filesystem::create_directories(folder);
+  const std::filesystem::path file = folder / name;
+  std::ofstream(file) << MakeSRecord(1, 0x1000, Bytes(4)) << "\n";
+  const std::u8string utf8 = file.u8string();
+  const std::string path(utf8.begin(), utf8.end());
+
+  FileUpdate good;
+  EXPECT_TRUE(good.Run(path));
+  EXPECT_EQ(good.Packets().size(), 1u);
+
+  std::filesystem::remove_all(folder);
+  FileUpdate missing;
+  EXPECT_FALSE(missing.Run(path));
+  EXPECT_EQ(missing.sink.events[1],
+            (UpdateEvent{UpdateEvent::kSend, 0, "Can't open " + path + "!"}));
+  EXPECT_NE(path.find("\xC3\x9C"
+                      "berfw.s19"),
+            std::string::npos);
+}

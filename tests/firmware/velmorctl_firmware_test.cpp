@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "tests/firmware/update_recorder.h"
@@ -47,6 +49,27 @@ TEST_F(VelmorctlFirmware, UpdateWithoutADeviceFailsAtOnce) {
   const CommandOutcome r = Run("update");
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_NE(r.err.find("device not present"), std::string::npos) << r.err;
+}
+
+// Windows passes arguments in the ANSI code page; the name must still open and read back whole.
+TEST_F(VelmorctlFirmware, NonAsciiFileNameIsCheckedAndNamedIntact) {
+  const std::string name =
+      "\xC3\x9C"
+      "berfw.s19";  // "Überfw.s19"
+  const std::u8string wide(name.begin(), name.end());
+  const std::filesystem::path file = m_dir / std::filesystem::path(wide);
+  std::ofstream(file) << MakeSRecord(1, 0x1000, {1, 2, 3, 4}) << "\n";
+  const std::u8string utf8 = file.u8string();
+  const std::string path(utf8.begin(), utf8.end());
+
+  CommandOutcome r = Run("firmware --boot --check " + path);
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out.rfind(path + ": 1 records", 0), 0u) << r.out;
+
+  std::filesystem::remove(file);
+  r = Run("update --file " + path);
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_EQ(r.err, "velmorctl: " + path + ": cannot open: No such file or directory\n");
 }
 
 }  // namespace

@@ -1,0 +1,242 @@
+// velmorctl's settings document, single fields and read-only reads against the real velmor-sim,
+// with the simulator's trace as the witness of what reached the device.
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <random>
+#include <set>
+#include <sstream>
+
+#include "settings/settings_image.h"
+#include "tests/sim/sim_process.h"
+#include "tests/sim/sim_test_support.h"
+#include "tests/support/command_runner.h"
+
+namespace {
+
+using nlohmann::ordered_json;
+using namespace std::chrono_literals;
+
+class VelmorctlSettingsTest : public CommandTest {
+ protected:
+  void SetUp() override {
+    CommandTest::SetUp();
+    m_deviceFolder = deviceFolder.Path();
+    sim = std::make_unique<simtest::SimProcess>(
+        deviceFolder.Path(),
+        std::vector<std::string>{"--state", state.Path(), "--trace", state / "trace", "--busy-ms",
+                                 "20"},
+        state / "sim.log");
+    auto link = simtest::MakeSocketLink(deviceFolder / "VELMORUSBDevice0");
+    ASSERT_TRUE(simtest::WaitFor([&] { return link->IsPresent(); }, 5000ms));
+  }
+
+  // Command codes the device received since the last call.
+  std::vector<unsigned> Received() {
+    const std::string trace = ReadWholeFile(state / "trace");
+    std::istringstream lines(trace.substr(m_traceSeen));
+    m_traceSeen = trace.size();
+    std::vector<unsigned> codes;
+    for (std::string line; std::getline(lines, line);) {
+      const std::size_t at = line.find("(0x");
+      if (at != std::string::npos) codes.push_back(std::stoul(line.substr(at + 3, 2), nullptr, 16));
+    }
+    return codes;
+  }
+
+  // Nothing but identity, busy polls, settings reads and the speed status reached the device.
+  void ExpectOnlyReads(const std::string& what) {
+    const std::set<unsigned> reads = {0x01, 0x09, 0x0A, 0x13};
+    for (unsigned code : Received())
+      EXPECT_TRUE(reads.count(code)) << what << " sent command " << code;
+  }
+
+  std::string Image() {
+    const std::string file = state / "image.bin";
+    EXPECT_EQ(Run("settings save " + file).exitCode, 0);
+    return ReadWholeFile(file);
+  }
+
+  void LoadImage(const std::string& bytes, const std::string& flags = "") {
+    const std::string file = state / "load.bin";
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
+    const CommandOutcome r = Run("settings load " + flags + " " + file);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+  }
+
+  ordered_json Export() {
+    const CommandOutcome r = Run("settings export -");
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    return ordered_json::parse(r.out);  // throws on invalid UTF-8 too
+  }
+
+  simtest::TempFolder deviceFolder;
+  simtest::TempFolder state;
+  std::unique_ptr<simtest::SimProcess> sim;
+  std::size_t m_traceSeen = 0;
+};
+
+TEST_F(VelmorctlSettingsTest, AnEditedDocumentChangesExactlyThatField) {
+  const std::string file = state / "unit.json";
+  ASSERT_EQ(Run("settings export " + file).exitCode, 0);
+  std::string text = ReadWholeFile(file);
+  const std::size_t at = text.find("\"gain_db\": 3.0,");
+  ASSERT_NE(at, std::string::npos) << text;
+  text.replace(at, 15, "\"gain_db\": -3.5,");  // by hand, as in an editor
+  std::ofstream(file, std::ios::trunc) << text;
+  const CommandOutcome r = Run("settings import " + file);
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+
+  ordered_json before = ordered_json::parse(ReadWholeFile(file));
+  ordered_json after = Export();
+  EXPECT_EQ(after["gain_db"], -3.5);
+  // Byte 25 of the raw bytes, on the second line, holds the gain: -35 steps.
+  std::string line = before["raw"][1];
+  line.replace(9 * 3, 2, "dd");
+  before["raw"][1] = line;
+  EXPECT_EQ(after, before);
+}
+
+TEST_F(VelmorctlSettingsTest, RandomImagesTravelByteForByte) {
+  std::mt19937 random(7);
+  auto pick = [&random](int lo, int hi) { return std::uniform_int_distribution<>(lo, hi)(random); };
+  for (int run = 0; run < 3; ++run) {
+    SettingsImage image;
+    for (auto& b : image.Bytes()) b = static_cast<std::uint8_t>(pick(0, 255));
+    image.SetDeliveryMonth(static_cast<std::uint8_t>(pick(1, 12)));
+    image.SetDeliveryDay(static_cast<std::uint8_t>(pick(1, 28)));
+    for (auto s :
+         {SettingsImage::Speed::k33, SettingsImage::Speed::k45, SettingsImage::Speed::k78}) {
+      image.SetAbsoluteCorrection(s, static_cast<std::int16_t>(pick(-500, 500)));
+      image.SetRelativeCorrection(s, static_cast<std::int16_t>(pick(-500, 500)));
+    }
+    image.SetOutputRate(static_cast<std::uint8_t>(pick(1, 3)));
+    image.SetPhonoGain(static_cast<std::int8_t>(pick(-120, 120)));
+    image.SetMotorVoltage(static_cast<std::uint16_t>(pick(60, 240)));
+    image.SetRampSpeed(static_cast<unsigned>(pick(0, 6)));
+    for (std::size_t slot = 0; slot < 8; ++slot) {
+      EqCurve curve = image.Curve(slot);
+      curve.bytes[EqCurve::kName + pick(0, 15)] = 0;  // Latin-1 name, random bytes after its end
+      image.SetCurve(slot, curve);
+    }
+    const std::string bytes(image.Bytes().begin(), image.Bytes().begin() + 238);
+    LoadImage(bytes);
+
+    const std::string file = state / "unit.json";
+    ASSERT_EQ(Run("settings export " + file).exitCode, 0);
+    LoadImage(std::string(238, '\0'), "--force");  // something else in between
+    const CommandOutcome r = Run("settings import - < " + file);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(Image(), bytes) << "run " << run;
+  }
+}
+
+TEST_F(VelmorctlSettingsTest, BadDocumentsAreRefusedWithNothingSent) {
+  const ordered_json good = Export();
+  struct Case {
+    std::string pointer;
+    ordered_json value;
+    std::string named;  // the message names it
+  };
+  const std::vector<Case> cases = {
+      {"/gain_db", 12.5, "gain_db: 12.5 is outside -12.0..12.0"},
+      {"/motor_voltage_v", 24.05, "motor_voltage_v"},
+      {"/volume", 11, "volume: is not a settings key"},
+      {"/curves/2/name", "A name much too long", "curves.2.name"},
+      {"/curves/2/name", "\xE2\x82\xAC", "curves.2.name"},
+      {"/delivery_date", "2006-13-01", "delivery_date"},
+      {"/raw", ordered_json::array({"00"}), "raw: holds 1 bytes"},
+  };
+  const std::string file = state / "bad.json";
+  Received();
+  for (const Case& c : cases) {
+    ordered_json bad = good;
+    bad[ordered_json::json_pointer(c.pointer)] = c.value;
+    std::ofstream(file, std::ios::trunc) << bad.dump(2);
+    const CommandOutcome r = Run("settings import " + file);
+    EXPECT_EQ(r.exitCode, 2) << c.pointer;
+    EXPECT_NE(r.err.find(c.named), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("nothing sent"), std::string::npos) << r.err;
+  }
+  std::ofstream(file, std::ios::trunc) << "{\"format\": 1,";
+  EXPECT_EQ(Run("settings import " + file).exitCode, 2);
+  ExpectOnlyReads("a refused import");
+  EXPECT_EQ(Export(), good);
+}
+
+TEST_F(VelmorctlSettingsTest, SetChangesNamedFieldsOnly) {
+  const std::string before = Image();
+  CommandOutcome r = Run("settings set gain_db=-3.5 'curves.2.name=My LP'");
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out, "gain_db=-3.5\ncurves.2.name=My LP\n");
+  r = Run("settings get curves.2.name gain_db motor_voltage_v");
+  EXPECT_EQ(r.out, "curves.2.name=My LP\ngain_db=-3.5\nmotor_voltage_v=15.5\n");
+
+  std::string expected = before;
+  expected[25] = static_cast<char>(-35);
+  const std::size_t name = SettingsImage::kCurves + 2 * EqCurve::kSize + EqCurve::kName;
+  expected.replace(name, 15, std::string("My LP") + std::string(10, '\0'));
+  EXPECT_EQ(Image(), expected);
+
+  Received();
+  r = Run("settings set gain_db=1.0 ramp_speed=7");
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_NE(r.err.find("ramp_speed: 7 is outside 0..6"), std::string::npos) << r.err;
+  EXPECT_EQ(Run("settings set gain_db").exitCode, 2);
+  EXPECT_EQ(Run("settings get loudness").exitCode, 2);
+  ExpectOnlyReads("a refused set");
+  EXPECT_EQ(Image(), expected);
+}
+
+TEST_F(VelmorctlSettingsTest, LoadRefusesFieldsOutOfRangeUnlessForced) {
+  std::mt19937 random(11);
+  std::string bytes(238, '\0');
+  for (char& b : bytes) b = static_cast<char>(random());
+  bytes[27] = static_cast<char>(0x73);  // motor voltage 0x73xx: far beyond 24.0 V
+  const std::string file = state / "random.bin";
+  std::ofstream(file, std::ios::binary) << bytes;
+  const std::string before = Image();
+  Received();
+  CommandOutcome r = Run("settings load " + file);
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_NE(r.err.find("motor_voltage_v"), std::string::npos) << r.err;
+  ExpectOnlyReads("a refused load");
+  EXPECT_EQ(Image(), before);
+
+  r = Run("settings load --force " + file);
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(Image(), bytes);
+  // Read back as the device holds it, the document still parses and keeps every byte.
+  const ordered_json document = Export();
+  EXPECT_EQ(document["raw"].size(), 15u);
+}
+
+TEST_F(VelmorctlSettingsTest, Latin1NamesReadAsUtf8) {
+  ASSERT_EQ(Run("settings set curves.3.name=H\xC3\xB6he").exitCode, 0);
+  const std::string bytes = Image();
+  const std::size_t name = SettingsImage::kCurves + 3 * EqCurve::kSize + EqCurve::kName;
+  EXPECT_EQ(bytes.substr(name, 5), std::string("H\xF6he\0", 5)) << "Latin-1 on the device";
+  const CommandOutcome r = Run("settings show --json");
+  ASSERT_EQ(r.exitCode, 0);
+  const ordered_json shown = ordered_json::parse(r.out);  // throws on invalid UTF-8
+  EXPECT_EQ(shown["curves"][3]["name"], "H\xC3\xB6he");
+  EXPECT_EQ(shown["format"], 1);
+  EXPECT_NE(Run("settings show").out.find("H\xC3\xB6he"), std::string::npos);
+}
+
+TEST_F(VelmorctlSettingsTest, ReadingCommandsChangeNothing) {
+  Received();
+  for (const char* command :
+       {"identity", "identity --json", "settings show", "settings show --json", "settings export -",
+        "settings get gain_db curves.0.name"}) {
+    ASSERT_EQ(Run(command).exitCode, 0) << command;
+    ExpectOnlyReads(command);
+  }
+  ASSERT_EQ(Run("settings save " + (state / "x.bin")).exitCode, 0);
+  ExpectOnlyReads("settings save");
+  EXPECT_EQ(Run("settings save -").out, ReadWholeFile(state / "x.bin")) << "'-' is stdout";
+}
+
+}  // namespace
