@@ -2,8 +2,8 @@
 # Times `velmorctl firmware --check` beside srec_info in one run, on two S3 files:
 #   full  the whole application region 0x40010000-0x4003FFFF (192 KiB of data), which passes;
 #   big   about 16 MiB of data from 0x40010000 on, which velmorctl refuses at the region's end.
-# Prints the best wall time and the peak memory (maximum resident set) of each, from
-# /usr/bin/time -v (package `time`), over RUNS runs after one to warm the page cache.
+# Prints the best wall time and the peak memory (maximum resident set, from /usr/bin/time -v,
+# package `time`) of each over RUNS runs, after one to warm the page cache.
 #   bench/srecord_check.sh [build folder]
 set -euo pipefail
 build=${1:-build}
@@ -19,16 +19,14 @@ srec_cat "$work/full.bin" -binary -offset 0x40010000 -o "$work/full.s3" -motorol
 head -c 6795000 /dev/urandom > "$work/big.bin"
 srec_cat "$work/big.bin" -binary -offset 0x40010000 -o "$work/big.s3" -motorola -address-length=4
 
-# One line: the best elapsed seconds and the largest peak memory in KiB over $runs runs.
+# One line: the best wall time in seconds (bash's own timer, to the millisecond) and the largest
+# peak memory in KiB (/usr/bin/time -v) over $runs runs.
 measure() {
-  local best="" peak=0 out
+  local best="" peak=0 wall rss TIMEFORMAT=%R
   "$@" >/dev/null 2>&1 || true
   for _ in $(seq "$runs"); do
-    out=$(/usr/bin/time -v "$@" 2>&1 >/dev/null | grep -E "Elapsed|Maximum resident" || true)
-    local wall rss
-    wall=$(sed -n 's/.*Elapsed (wall clock) time (h:mm:ss or m:ss): //p' <<<"$out" |
-      awk -F: '{ s = 0; for (i = 1; i <= NF; i++) s = s * 60 + $i; print s }')
-    rss=$(sed -n 's/.*Maximum resident set size (kbytes): //p' <<<"$out")
+    wall=$( { time "$@" >/dev/null 2>&1; } 2>&1 || true)
+    rss=$(/usr/bin/time -v "$@" 2>&1 >/dev/null | sed -n 's/.*Maximum resident set size (kbytes): //p' || true)
     if [ -z "$best" ] || awk -v a="$wall" -v b="$best" 'BEGIN { exit !(a < b) }'; then best=$wall; fi
     [ "$rss" -gt "$peak" ] && peak=$rss
   done
@@ -51,3 +49,4 @@ echo "best of $runs runs; time and memory as velmorctl / srec_info"
 report full "$work/full.s3"
 report big "$work/big.s3"
 "$velmorctl" firmware --check "$work/big.s3" 2>&1 >/dev/null | sed 's/^/big: /' || true
+echo

@@ -62,14 +62,14 @@ TEST_F(VelmorctlFirmware, NonAsciiFileNameIsCheckedAndNamedIntact) {
   const std::u8string utf8 = file.u8string();
   const std::string path(utf8.begin(), utf8.end());
 
-  CommandOutcome r = Run("firmware --check " + path);
+  CommandOutcome r = Run("firmware --boot --check " + path);
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(r.out.rfind(path + ": 1 records", 0), 0u) << r.out;
 
   std::filesystem::remove(file);
   r = Run("update --file " + path);
   EXPECT_EQ(r.exitCode, 2);
-  EXPECT_EQ(r.err, "velmorctl: Can't open " + path + "!\n");
+  EXPECT_EQ(r.err, "velmorctl: " + path + ": cannot open: No such file or directory\n");
 }
 
 }  // namespace

@@ -24,6 +24,7 @@ dpkg-deb -x "$deb" "$root"
 (cd "$root" && find . -type f -o -type l | sed 's|^\./||' | sort) >"$work/files"
 required=(
   usr/bin/velmor-panel usr/bin/velmor-sim usr/bin/velmorctl
+  usr/lib/velmor-control/velmorctl-plots.so
   usr/share/applications/velmor-control.desktop
   usr/share/metainfo/org.velmor.control.metainfo.xml
   usr/share/icons/hicolor/scalable/apps/velmor-control.svg
