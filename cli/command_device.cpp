@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/json_output.h"
 #include "cli/settings_io.h"
 #include "cli/settings_text.h"
 #include "device/device_operations.h"
@@ -20,8 +21,6 @@
 namespace cli {
 
 namespace {
-
-using Json = nlohmann::ordered_json;
 
 struct DeviceState {
   bool present = false;
@@ -62,14 +61,14 @@ void ShowIdentity(CliContext& context, bool json) {
   const bool boot = state.present && id.Boot().marker == kBootMarker;
   const bool application = state.present && id.ApplicationRunning();
   if (json) {
-    Json out{{"format", 1}, {"present", state.present}};
+    Json out{{"present", state.present}};
     out["mode"] = state.present ? Json(id.DeviceMode()) : Json(nullptr);
     out["image_length"] = state.present ? Json(id.ImageLength()) : Json(nullptr);
     out["hardware_flags"] = state.present ? Json(id.HardwareFlags()) : Json(nullptr);
     out["status_lines"] = StatusLines(state);
     out["boot"] = boot ? FirmwareJson(id.Boot()) : Json(nullptr);
     out["application"] = application ? FirmwareJson(id.Application()) : Json(nullptr);
-    std::printf("%s\n", out.dump(2).c_str());
+    PrintJson(out);
   } else if (state.present) {
     std::printf("present:        yes (%s)\n", context.Link().DeviceName().c_str());
     std::printf("mode:           %u\n", id.DeviceMode());
@@ -144,20 +143,25 @@ void ShowSettings(CliContext& context, bool json) {
   SettingsImage image;
   const std::uint16_t length = ReadImage(context, image);
   if (json) {
-    std::printf("%s\n", settings::ExportDocument(image, MovedBytes(length)).dump(2).c_str());
+    PrintJson(settings::ExportDocument(image, MovedBytes(length)));
   } else {
     PrintImage(image, length);
   }
 }
 
-void SaveSettings(CliContext& context, const std::string& path) {
+void SaveSettings(CliContext& context, const std::string& path, bool json) {
   SettingsImage image;
   const std::size_t length = MovedBytes(ReadImage(context, image));
   WriteOutput(path, std::string(image.Bytes().begin(), image.Bytes().begin() + length));
-  if (path != "-") std::printf("saved %zu bytes to %s\n", length, path.c_str());
+  if (path == "-") return;  // the image itself is the output
+  if (json) {
+    PrintJson({{"file", path}, {"bytes", length}});
+  } else {
+    std::printf("saved %zu bytes to %s\n", length, path.c_str());
+  }
 }
 
-void LoadSettings(CliContext& context, const std::string& path, bool force) {
+void LoadSettings(CliContext& context, const std::string& path, bool force, bool json) {
   const std::string bytes = ReadInput(path, SettingsImage::kSize, "a settings image");
   const std::uint16_t length = DeviceImageLength(context);
   if (length == 0) throw Failure(kExitDevice, "the device declares no settings image");
@@ -175,10 +179,14 @@ void LoadSettings(CliContext& context, const std::string& path, bool force) {
     throw Failure(kExitUsage, message + "\n  (--force writes it all the same)");
   }
   WriteDeviceImage(context, image, length);
-  std::printf("loaded %zu bytes from %s\n", bytes.size(), path.c_str());
+  if (json) {
+    PrintJson({{"file", path}, {"bytes", bytes.size()}, {"forced", !problems.empty()}});
+  } else {
+    std::printf("loaded %zu bytes from %s\n", bytes.size(), path.c_str());
+  }
 }
 
-void RestoreDefaults(CliContext& context, bool initSystemData) {
+void RestoreDefaults(CliContext& context, bool initSystemData, bool json) {
   SettingsImage image;
   const std::uint16_t length = ReadImage(context, image);  // the system data the device holds
   if (length == 0) throw Failure(kExitDevice, "the device declares no settings image");
@@ -189,7 +197,11 @@ void RestoreDefaults(CliContext& context, bool initSystemData) {
   if (!transfer.RestoreDefaults(length, initSystemData)) {
     throw Failure(kExitDevice, "the device did not take the restore command");
   }
-  std::printf("defaults restored%s\n", initSystemData ? " with fresh system data" : "");
+  if (json) {
+    PrintJson({{"restored", true}, {"fresh_system_data", initSystemData}});
+  } else {
+    std::printf("defaults restored%s\n", initSystemData ? " with fresh system data" : "");
+  }
 }
 
 }  // namespace
@@ -203,6 +215,7 @@ void AddDeviceCommands(CLI::App& app, CliContext& context) {
     std::string loadPath;
     bool loadForce = false;
     bool initSystemData = false;
+    bool json = false;  // save, load, defaults
   };
   auto options = std::make_shared<Options>();
 
@@ -218,20 +231,29 @@ void AddDeviceCommands(CLI::App& app, CliContext& context) {
   show->callback([&context, options] { ShowSettings(context, options->showJson); });
 
   auto* save = settingsCommand->add_subcommand("save", "Save the raw settings image to a file");
-  save->add_option("FILE", options->savePath, "File to write")->required();
-  save->callback([&context, options] { SaveSettings(context, options->savePath); });
+  save->add_option("FILE", options->savePath, "File to write ('-': standard output)")
+      ->required()
+      ->type_name("FILE");
+  save->add_flag("--json", options->json, "Print JSON");
+  save->callback([&context, options] { SaveSettings(context, options->savePath, options->json); });
 
   auto* load =
       settingsCommand->add_subcommand("load", "Write a raw settings image file to the device");
-  load->add_option("FILE", options->loadPath, "File to read")->required();
+  load->add_option("FILE", options->loadPath, "File to read ('-': standard input)")
+      ->required()
+      ->type_name("FILE");
   load->add_flag("--force", options->loadForce, "Write fields out of range all the same");
-  load->callback(
-      [&context, options] { LoadSettings(context, options->loadPath, options->loadForce); });
+  load->add_flag("--json", options->json, "Print JSON");
+  load->callback([&context, options] {
+    LoadSettings(context, options->loadPath, options->loadForce, options->json);
+  });
 
   auto* defaults = app.add_subcommand("defaults", "Restore the device's default settings");
   defaults->add_flag("--init-system-data", options->initSystemData,
                      "Initialise the system data too (serial 100, today's delivery date)");
-  defaults->callback([&context, options] { RestoreDefaults(context, options->initSystemData); });
+  defaults->add_flag("--json", options->json, "Print JSON");
+  defaults->callback(
+      [&context, options] { RestoreDefaults(context, options->initSystemData, options->json); });
 }
 
 }  // namespace cli

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/json_output.h"
 #include "cli/update_checks.h"
 #include "device/version_text.h"
 #include "firmware/srecord_file.h"
@@ -19,6 +20,43 @@ const char* RegionName(std::int16_t region) {
   if (region == TARN_REGION_APPLICATION) return "application";
   if (region == TARN_REGION_BOOT) return "boot";
   return "?";
+}
+
+std::string IsoDate(unsigned day, unsigned month, unsigned year) {
+  char date[32];
+  std::snprintf(date, sizeof date, "%04u-%02u-%02u", year, month, day);
+  return date;
+}
+
+std::string Hex(std::uint64_t address) {
+  char text[24];
+  std::snprintf(text, sizeof text, "0x%08llX", static_cast<unsigned long long>(address));
+  return text;
+}
+
+void PrintListJson() {
+  Json packets = Json::array();
+  for (const TarnPacket* p = GetTarnBase(); p != nullptr; p = p->next) {
+    char time[16];
+    std::snprintf(time, sizeof time, "%02u:%02u:%02u", p->hour, p->minute, p->second);
+    Json segments = Json::array();
+    for (const TarnSegment* s = p->segments; s != nullptr; s = s->next) {
+      segments.push_back({{"first", Hex(s->address)},
+                          {"last", Hex(s->address + s->length - 1)},
+                          {"bytes", s->length}});
+    }
+    packets.push_back({{"kind", p->kind == TARN_KIND_HEAD    ? "head"
+                                : p->kind == TARN_KIND_IMAGE ? "image"
+                                                             : "?"},
+                       {"target", p->target},
+                       {"region", RegionName(p->region)},
+                       {"version", device::FormatVersion(p->Major(), p->Minor())},
+                       {"date", IsoDate(p->day, p->month, p->year)},
+                       {"time", time},
+                       {"segments", segments},
+                       {"bytes", p->segments ? TarnImageBytes(*p) : 0}});
+  }
+  PrintJson({{"packets", packets}});
 }
 
 void PrintList() {
@@ -50,7 +88,7 @@ struct Range {
   std::uint64_t end = 0;  // one past
 };
 
-void CheckFile(const std::string& path, bool boot) {
+void CheckFile(const std::string& path, bool boot, bool json) {
   firmware::SRecordFile file;
   LoadFirmwareFile(file, path, boot);
   std::vector<Range> ranges;
@@ -67,6 +105,21 @@ void CheckFile(const std::string& path, bool boot) {
     } else {
       merged.push_back(range);
     }
+  }
+  if (json) {
+    Json covered = Json::array();
+    for (const Range& range : merged) {
+      covered.push_back({{"first", Hex(range.first)},
+                         {"last", Hex(range.end - 1)},
+                         {"bytes", range.end - range.first}});
+    }
+    PrintJson({{"file", path},
+               {"valid", true},
+               {"records", file.Records().size()},
+               {"data_records", file.DataRecords()},
+               {"data_bytes", file.DataBytes()},
+               {"ranges", covered}});
+    return;
   }
   std::printf("%s: %zu records, %zu data records, %llu data bytes\n", path.c_str(),
               file.Records().size(), file.DataRecords(),
@@ -85,15 +138,19 @@ void AddFirmwareCommands(CLI::App& app, CliContext& context) {
       app.add_subcommand("firmware", "List the firmware image carried, or check an S-record file");
   auto checkPath = std::make_shared<std::string>();
   auto checkBoot = std::make_shared<bool>(false);
-  firmwareCommand->add_option("--check", *checkPath,
-                              "Check an S-record file as an update would, without the device");
+  auto json = std::make_shared<bool>(false);
+  firmwareCommand
+      ->add_option("--check", *checkPath,
+                   "Check an S-record file as an update would, without the device")
+      ->type_name("FILE");
   firmwareCommand->add_flag("--boot", *checkBoot,
                             "Check the file as one for the boot region (any addresses)");
-  firmwareCommand->callback([checkPath, checkBoot] {
+  firmwareCommand->add_flag("--json", *json, "Print JSON");
+  firmwareCommand->callback([checkPath, checkBoot, json] {
     if (checkPath->empty()) {
-      PrintList();
+      *json ? PrintListJson() : PrintList();
     } else {
-      CheckFile(*checkPath, *checkBoot);
+      CheckFile(*checkPath, *checkBoot, *json);
     }
   });
 

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "cli/commands.h"
+#include "cli/json_output.h"
 #include "cli/plot_output.h"
 #include "eq/response_curve.h"
 
@@ -16,6 +17,7 @@ struct ResponseOptions {
   bool autoscale = false;
   int cursor = -1;  // point marked for the readout, -1 for none
   std::string size;
+  bool json = false;
 };
 
 std::uint16_t ParseTimeConstant(int number, const std::string& text) {
@@ -50,6 +52,16 @@ void Run(const ResponseOptions& options) {
 
   eq::ResponseCurve curve;
   curve.SetTimeConstants(t[0], t[1], t[2], t[3]);
+  if (options.json) {
+    Json points = Json::array();
+    for (std::size_t i = 0; i < eq::ResponseCurve::kPointCount; ++i) {
+      points.push_back({{"index", i},
+                        {"frequency_hz", curve.Frequencies()[i]},
+                        {"level_db", curve.Levels()[i]}});
+    }
+    PrintJson({{"time_constants_us", {t[0], t[1], t[2], t[3]}}, {"points", points}});
+    return;
+  }
   if (options.pngPath.empty()) {
     PrintCsv(curve);
     return;
@@ -70,20 +82,29 @@ void AddResponseCommands(CLI::App& app, CliContext& /*context*/) {
     command
         ->add_option("T" + std::to_string(i + 1), options->timeConstants[i],
                      "time constant t" + std::to_string(i + 1) + ", microseconds, 0 = disabled")
-        ->required();
+        ->required()
+        ->type_name("MICROSECONDS");
   }
-  CLI::Option* png = command->add_option(
-      "--png", options->pngPath,
-      PngOutputAvailable() ? "write the plot as the panel shows it to FILE"
-                           : "write the plot to FILE: not available in this build");
+  CLI::Option* png =
+      command
+          ->add_option("--png", options->pngPath,
+                       PngOutputAvailable()
+                           ? "write the plot as the panel shows it to FILE ('-': stdout)"
+                           : "write the plot to FILE: not available in this build")
+          ->type_name("FILE");
   command->add_flag("--autoscale", options->autoscale, "scale the dB axis to the curve")
       ->needs(png);
   command->add_option("--cursor", options->cursor, "mark point I (0..1023) with the readout")
+      ->type_name("I")
+      ->check(CLI::Range(0, static_cast<int>(eq::ResponseCurve::kPointCount) - 1))
       ->needs(png);
   command
       ->add_option("--size", options->size,
                    "picture size WxH in pixels (default: the panel's plot control)")
+      ->type_name("WxH")
       ->needs(png);
+  command->add_flag("--json", options->json, "print the points as JSON instead of CSV")
+      ->excludes(png);
   command->callback([options]() { Run(*options); });
 }
 

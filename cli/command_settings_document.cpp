@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/json_output.h"
 #include "cli/settings_io.h"
 #include "settings/settings_document.h"
 
@@ -44,8 +45,7 @@ std::string ValueText(const Document& value) {
 
 // KEY=VALUE lines, or one JSON object keyed by the keys.
 void PrintValues(const Document& document, const std::vector<std::string>& keys, bool json) {
-  Document out;
-  out["format"] = settings::kDocumentFormat;
+  Document out = Document::object();
   for (const std::string& key : keys) {
     const Document& value = document[settings::KeyPointer(key)];
     if (json) {
@@ -54,7 +54,7 @@ void PrintValues(const Document& document, const std::vector<std::string>& keys,
       std::printf("%s=%s\n", key.c_str(), ValueText(value).c_str());
     }
   }
-  if (json) std::printf("%s\n", out.dump(2).c_str());
+  if (json) PrintJson(out);
 }
 
 void Export(CliContext& context, const std::string& path) {
@@ -63,16 +63,21 @@ void Export(CliContext& context, const std::string& path) {
   WriteOutput(path, settings::ExportDocument(image, MovedBytes(length)).dump(2) + "\n");
 }
 
-void Import(CliContext& context, const std::string& path, bool force) {
+void Import(CliContext& context, const std::string& path, bool force, bool json) {
   // A document of the 238-byte image is a few kilobytes; a megabyte leaves room for formatting.
   const std::string text = ReadInput(path, 1 << 20, "a settings document");
   const Document document = Document::parse(text, nullptr, false);
   if (document.is_discarded()) throw Failure(kExitUsage, path + " is not a JSON document");
   const std::uint16_t length = DeviceImageLength(context);
   SettingsImage image;
-  Refuse(path, settings::ImportDocument(document, MovedBytes(length), image), force);
+  const auto problems = settings::ImportDocument(document, MovedBytes(length), image);
+  Refuse(path, problems, force);
   WriteDeviceImage(context, image, length);
-  std::printf("imported %s\n", path.c_str());
+  if (json) {
+    PrintJson({{"file", path}, {"forced", !problems.empty()}});
+  } else {
+    std::printf("imported %s\n", path.c_str());
+  }
 }
 
 void Set(CliContext& context, const std::vector<std::string>& assignments, bool json) {
@@ -137,8 +142,10 @@ void AddSettingsDocumentCommands(CLI::App& app, CliContext& context) {
       ->type_name("FILE");
   importCommand->add_flag("--force", options->importForce,
                           "write values out of range all the same");
-  importCommand->callback(
-      [&context, options] { Import(context, options->importPath, options->importForce); });
+  importCommand->add_flag("--json", options->json, "print JSON");
+  importCommand->callback([&context, options] {
+    Import(context, options->importPath, options->importForce, options->json);
+  });
 
   auto* setCommand = settingsCommand->add_subcommand(
       "set", "Change fields by their document keys in one read, check and write");

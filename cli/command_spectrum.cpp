@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "cli/commands.h"
+#include "cli/json_output.h"
 #include "cli/plot_output.h"
 #include "hwtest/test_spectrum.h"
 
@@ -12,6 +13,7 @@ namespace {
 struct SpectrumOptions {
   std::string pngPath;
   std::string size;
+  bool json = false;
 };
 
 void PrintCsv(const hwtest::TestSpectrum& spectrum) {
@@ -25,6 +27,16 @@ void Run(const SpectrumOptions& options) {
   const bool sized = !options.size.empty();
   const PlotSize size = sized ? ParsePlotSize(options.size) : PlotSize{};
   const hwtest::TestSpectrum spectrum;
+  if (options.json) {
+    Json bins = Json::array();
+    for (std::size_t k = 0; k < hwtest::TestSpectrum::kBinCount; ++k) {
+      bins.push_back({{"bin", k},
+                      {"frequency_hz", spectrum.BinFrequency(k)},
+                      {"level_db", spectrum.Levels()[k]}});
+    }
+    PrintJson({{"bins", bins}});
+    return;
+  }
   if (options.pngPath.empty()) {
     PrintCsv(spectrum);
     return;
@@ -40,14 +52,20 @@ void AddSpectrumCommands(CLI::App& app, CliContext& /*context*/) {
       "spectrum",
       "The hardware test's spectrum of its 1 kHz test tone: 2048 bins as CSV, or its "
       "plot as PNG (no device needed)");
-  CLI::Option* png = command->add_option(
-      "--png", options->pngPath,
-      PngOutputAvailable() ? "write the plot as the test window shows it to FILE"
-                           : "write the plot to FILE: not available in this build");
+  CLI::Option* png =
+      command
+          ->add_option("--png", options->pngPath,
+                       PngOutputAvailable()
+                           ? "write the plot as the test window shows it to FILE ('-': stdout)"
+                           : "write the plot to FILE: not available in this build")
+          ->type_name("FILE");
   command
       ->add_option("--size", options->size,
                    "picture size WxH in pixels (default: the test window's plot control)")
+      ->type_name("WxH")
       ->needs(png);
+  command->add_flag("--json", options->json, "print the bins as JSON instead of CSV")
+      ->excludes(png);
   command->callback([options]() { Run(*options); });
 }
 

@@ -7,6 +7,7 @@
 
 #include "cli/commands.h"
 #include "cli/console_sink.h"
+#include "cli/json_output.h"
 #include "cli/update_checks.h"
 #include "cli/update_guard.h"
 #include "device/device_operations.h"
@@ -37,6 +38,29 @@ std::string StateAfter(const device::RestartOutcome& seen, const UpdateOptions& 
   return "the device did not come back; reconnect it, then run `" + recovery + "`";
 }
 
+Json ApplicationJson(const DeviceIdentity* running) {
+  if (running == nullptr) return nullptr;
+  const DeviceIdentity::Firmware app = running->Application();
+  char date[16];
+  std::snprintf(date, sizeof date, "%04u-%02u-%02u", 2000u + app.year, unsigned{app.month},
+                unsigned{app.day});
+  return {{"version", device::FormatVersion(app.major, app.minor)}, {"date", date}};
+}
+
+// The line that ends an update that worked, or its JSON object.
+void Succeeded(const UpdateOptions& options, const std::string& text, bool flashed,
+               const DeviceIdentity& running) {
+  if (options.json) {
+    PrintJson({{"success", true},
+               {"flashed", flashed},
+               {"message", text},
+               {"application", ApplicationJson(&running)}},
+              true);
+  } else {
+    std::printf("%s\n", text.c_str());
+  }
+}
+
 std::string CauseOf(const ConsoleSink& sink) {
   if (sink.RefusedPackets() > 0) {
     return sink.LastError() + ", " + std::to_string(sink.RefusedPackets()) + " packets refused";
@@ -63,17 +87,17 @@ void RunUpdate(CliContext& context, const UpdateOptions& options) {
     if (device::ReadIdentity(context.Link(), identity) && identity.ApplicationRunning()) {
       const DeviceIdentity::Firmware app = identity.Application();
       if (app.major == carried->Major() && app.minor == carried->Minor()) {
-        std::printf(
-            "The device already runs %s, the carried version; nothing to do "
-            "(--force updates anyway).\n",
-            RunningText(identity).c_str());
+        Succeeded(options,
+                  "The device already runs " + RunningText(identity) +
+                      ", the carried version; nothing to do (--force updates anyway).",
+                  false, identity);
         return;
       }
     }
   }
 
   SystemTiming timing;
-  ConsoleSink sink;
+  ConsoleSink sink(options.json);
   firmware::UpdateRun run{context.Link(), timing, sink};
   run.boot = options.boot;
   run.fileName = options.file;
@@ -99,7 +123,7 @@ void RunUpdate(CliContext& context, const UpdateOptions& options) {
                   "update failed (" + CauseOf(sink) + "); " + StateAfter(seen, options));
   }
   if (seen.answered && seen.identity.ApplicationRunning()) {
-    std::printf("The device runs %s.\n", RunningText(seen.identity).c_str());
+    Succeeded(options, "The device runs " + RunningText(seen.identity) + ".", true, seen.identity);
     return;
   }
   if (seen.answered && seen.identity.BootLoaderOnly()) {
@@ -118,11 +142,28 @@ void AddUpdateCommand(CLI::App& app, CliContext& context) {
   auto* command = app.add_subcommand(
       "update", "Update the device's firmware from the carried image or an S-record file");
   auto options = std::make_shared<UpdateOptions>();
-  command->add_option("--file", options->file, "S-record file instead of the carried image");
+  command->add_option("--file", options->file, "S-record file instead of the carried image")
+      ->type_name("FILE");
   command->add_flag("--boot", options->boot, "Update the boot region");
   command->add_flag("--force", options->force,
                     "Update even when the device already runs the carried version");
-  command->callback([&context, options] { RunUpdate(context, *options); });
+  command->add_flag("--json", options->json,
+                    "Print one JSON object per status line and one for the result");
+  command->callback([&context, options] {
+    try {
+      RunUpdate(context, *options);
+    } catch (const Failure& failure) {
+      // Scripts read the end from standard output too; the line on stderr stays as it is.
+      if (options->json) {
+        PrintJson({{"success", false},
+                   {"flashed", false},
+                   {"message", failure.what()},
+                   {"application", nullptr}},
+                  true);
+      }
+      throw;
+    }
+  });
 }
 
 }  // namespace cli

@@ -10,6 +10,7 @@
 
 #include <cstdio>
 
+#include "cli/json_output.h"
 #include "firmware/update_texts.h"
 
 namespace cli {
@@ -22,7 +23,7 @@ bool IsError(const std::string& text) {
 
 }  // namespace
 
-ConsoleSink::ConsoleSink() : m_bar(isatty(STDOUT_FILENO) != 0) {}
+ConsoleSink::ConsoleSink(bool json) : m_json(json), m_bar(!json && isatty(STDOUT_FILENO) != 0) {}
 
 void ConsoleSink::PostStatus(unsigned percent, std::string text) {
   Show(percent, text);
@@ -39,6 +40,10 @@ void ConsoleSink::End(bool /*success*/) {
 void ConsoleSink::Show(unsigned percent, const std::string& text) {
   if (IsError(text)) m_lastError = text;
   if (text == firmware::kTextCannotWrite) ++m_refused;
+  if (m_json) {
+    PrintJson({{"status", text}, {"percent", percent}}, true);
+    return;
+  }
   if (m_bar) std::fputs("\r\033[K", stderr);
   std::printf("%s\n", text.c_str());
   std::fflush(stdout);

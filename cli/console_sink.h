@@ -11,7 +11,8 @@ namespace cli {
 
 class ConsoleSink final : public firmware::UpdateSink {
  public:
-  ConsoleSink();
+  // With `json`, each status is one JSON object on a line of its own, and there is no bar.
+  explicit ConsoleSink(bool json = false);
 
   void Start() override {}
   void PostStatus(unsigned percent, std::string text) override;
@@ -25,6 +26,7 @@ class ConsoleSink final : public firmware::UpdateSink {
  private:
   void Show(unsigned percent, const std::string& text);
 
+  bool m_json;
   bool m_bar;
   std::string m_lastError;
   unsigned m_refused = 0;  // "ERROR: Can't write to device" texts seen

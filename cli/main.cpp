@@ -3,12 +3,17 @@
 #include <cstdio>
 #include <exception>
 
+#include "cli/command_words.h"
 #include "cli/commands.h"
 #include "cli/utf8_arguments.h"
+#include "velmor_version.h"
 
 int main(int argc, char** argv) {
   const cli::Utf8Arguments utf8(argc, argv);
-  CLI::App app{"velmorctl: configure and update the VELMOR phono preamplifier"};
+  // Named here, so usage lines say velmorctl and not the path it was started by.
+  CLI::App app{"velmorctl: configure and update the VELMOR phono preamplifier", "velmorctl"};
+  app.set_version_flag("--version", std::string("velmorctl ") + VELMOR_VERSION);
+  app.set_help_all_flag("--help-all", "Print help for every command and exit");
   app.require_subcommand(1);
   cli::CliContext context;
   cli::AddDeviceCommands(app, context);
@@ -16,11 +21,17 @@ int main(int argc, char** argv) {
   cli::AddResponseCommands(app, context);
   cli::AddFirmwareCommands(app, context);
   cli::AddSpectrumCommands(app, context);
+  if (const auto unknown = cli::UnknownCommand(app, argc, argv)) {
+    std::fprintf(stderr, "velmorctl: %s\n", unknown->c_str());
+    return cli::kExitUsage;
+  }
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
     return app.exit(e);
   } catch (const CLI::CallForAllHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForVersion& e) {
     return app.exit(e);
   } catch (const CLI::ParseError& e) {
     std::fprintf(stderr, "velmorctl: %s\n", e.what());

@@ -1,5 +1,7 @@
 #include "cli/plot_output.h"
 
+#include <QBuffer>
+#include <QByteArray>
 #include <QGuiApplication>
 #include <QImage>
 #include <QSize>
@@ -64,6 +66,18 @@ void WritePlotPng(const std::string& path, PlotSize size, int widthDlu, int heig
   QImage image(pixels, QImage::Format_RGB32);
   image.fill(Qt::white);  // a picture too small to paint stays plain white
   paint(image);
+  if (path == "-") {
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    if (!image.save(&buffer, "PNG") ||
+        std::fwrite(png.constData(), 1, static_cast<std::size_t>(png.size()), stdout) !=
+            static_cast<std::size_t>(png.size()) ||
+        std::fflush(stdout) != 0) {
+      throw Failure(kExitUsage, "cannot write the picture to standard output");
+    }
+    return;
+  }
   if (!image.save(QString::fromStdString(path), "PNG")) {
     throw Failure(kExitUsage, "cannot write the picture to '" + path + "'");
   }

@@ -13,6 +13,7 @@ struct UpdateOptions {
   std::string file;  // S-record file; empty: the carried image
   bool boot = false;
   bool force = false;  // flash even when the device already runs the carried version
+  bool json = false;   // one JSON object per status line, one for the result
 };
 
 // Reads and checks an S-record file as the update of the region would; for the application

@@ -13,6 +13,7 @@
 #include "sim/socket_server.h"
 #include "sim/state_folder.h"
 #include "sim/trace_format.h"
+#include "velmor_version.h"
 
 namespace {
 
@@ -106,7 +107,9 @@ int Serve(const std::string& stateDir, const std::string& traceTarget, SimOption
 
 int main(int argc, char** argv) {
   CLI::App app{"velmor-sim: the VELMOR device simulator. Serves the device object at " +
-               device::DevicePath() + " until SIGTERM or SIGINT."};
+                   device::DevicePath() + " until SIGTERM or SIGINT.",
+               "velmor-sim"};
+  app.set_version_flag("--version", std::string("velmor-sim ") + VELMOR_VERSION);
   app.footer(std::string("\n") + sim::ControlUsage());
 
   std::string stateDir = sim::DefaultStateFolder();
@@ -138,6 +141,8 @@ int main(int argc, char** argv) {
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForVersion& e) {
     return app.exit(e);
   } catch (const CLI::ParseError& e) {
     std::fprintf(stderr, "velmor-sim: %s\n", e.what());

@@ -8,8 +8,11 @@
 #include <windows.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 
+#include "device/flash_trailer.h"
+#include "settings/settings_image.h"
 #include "sim/state_folder.h"
 
 namespace {
@@ -181,6 +184,100 @@ std::optional<std::vector<std::uint8_t>> SimStateFolder::Load(const char* file,
 }
 
 bool SimStateFolder::Save(const char* file, std::span<const std::uint8_t> bytes) const {
-  return sim::WriteFileAtomically(PathOf(file), bytes);
+  if (sim::WriteFileAtomically(PathOf(file), bytes)) return true;
+  ++m_failedSaves;
+  m_lastFailure = "cannot save " + PathOf(file) + ": " + LastError();
+  std::fprintf(stderr, "velmor-sim: %s\n", m_lastFailure.c_str());
+  return false;
+}
+
+bool SimStateFolder::Append(const char* file, std::span<const std::uint8_t> bytes) const {
+  HANDLE handle = CreateFileW(Wide(PathOf(file)).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ,
+                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  bool written = handle != INVALID_HANDLE_VALUE && WriteAll(handle, bytes.data(), bytes.size());
+  const std::string cause = written ? std::string() : LastError();
+  if (handle != INVALID_HANDLE_VALUE && !CloseHandle(handle)) written = false;
+  if (written) return true;
+  ++m_failedSaves;
+  m_lastFailure = "cannot save " + PathOf(file) + ": " + cause;
+  std::fprintf(stderr, "velmor-sim: %s\n", m_lastFailure.c_str());
+  return false;
+}
+
+std::vector<std::uint8_t> SimStateFolder::LoadAll(const char* file) const {
+  std::vector<std::uint8_t> bytes;
+  HANDLE handle = CreateFileW(Wide(PathOf(file)).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return bytes;
+  std::uint8_t block[4096];
+  DWORD n = 0;
+  while (ReadFile(handle, block, sizeof block, &n, nullptr) && n > 0) {
+    bytes.insert(bytes.end(), block, block + n);
+  }
+  CloseHandle(handle);
+  return bytes;
+}
+
+bool SimStateFolder::Remove(const char* file) const {
+  return DeleteFileW(Wide(PathOf(file)).c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND;
+}
+
+namespace {
+
+struct StateFile {
+  const char* name;
+  std::size_t size;
+};
+
+constexpr StateFile kStateFiles[] = {
+    {SimStateFolder::kSettingsFile, SettingsImage::kSize},
+    {SimStateFolder::kApplicationFile, flash::kApplicationEnd - flash::kApplicationStart},
+    {SimStateFolder::kBootFile, flash::kBootEnd - flash::kBootStart},
+};
+
+}  // namespace
+
+bool SimStateFolder::Check(std::string& error) const {
+  const std::string afresh = " (velmor-sim --reset starts afresh)";
+  for (const StateFile& file : kStateFiles) {
+    const std::string path = PathOf(file.name);
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(Wide(path).c_str(), GetFileExInfoStandard, &data)) {
+      if (GetLastError() == ERROR_FILE_NOT_FOUND) continue;
+      error = "cannot look at " + path + ": " + LastError();
+      return false;
+    }
+    if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+      error = path + " is not a regular file" + afresh;
+      return false;
+    }
+    const std::uint64_t size = (std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
+    if (size != file.size) {
+      error = path + " holds " + std::to_string(size) + " bytes, not " + std::to_string(file.size) +
+              afresh;
+      return false;
+    }
+    if (!Load(file.name, file.size)) {
+      error = "cannot read " + path + ": " + LastError() + afresh;
+      return false;
+    }
+  }
+  return true;
+}
+
+bool SimStateFolder::Reset(std::string& error) const {
+  for (const char* journal : {kApplicationJournal, kBootJournal}) {
+    if (!Remove(journal)) {
+      error = "cannot remove " + PathOf(journal) + ": " + LastError();
+      return false;
+    }
+  }
+  for (const StateFile& file : kStateFiles) {
+    if (!Remove(file.name)) {
+      error = "cannot remove " + PathOf(file.name) + ": " + LastError();
+      return false;
+    }
+  }
+  return true;
 }
 #endif

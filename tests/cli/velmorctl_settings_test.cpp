@@ -4,15 +4,20 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <random>
 #include <set>
 #include <sstream>
 
+#include "settings/settings_document.h"
 #include "settings/settings_image.h"
 #include "tests/sim/sim_process.h"
 #include "tests/sim/sim_test_support.h"
 #include "tests/support/command_runner.h"
+
+// An S3 file of `bytes` at `address`, with an S7 end record.
+std::string S3File(std::uint32_t address, const std::vector<std::uint8_t>& bytes);
 
 namespace {
 
@@ -237,6 +242,156 @@ TEST_F(VelmorctlSettingsTest, ReadingCommandsChangeNothing) {
   ASSERT_EQ(Run("settings save " + (state / "x.bin")).exitCode, 0);
   ExpectOnlyReads("settings save");
   EXPECT_EQ(Run("settings save -").out, ReadWholeFile(state / "x.bin")) << "'-' is stdout";
+  // A file name that is not UTF-8 still gives valid JSON.
+  const CommandOutcome r = Run("settings save '" + (state / "unit\xFF.bin") + "' --json");
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(ordered_json::parse(r.out)["bytes"], 238);
+}
+
+TEST_F(CommandTest, CommandLineConventions) {
+  CommandOutcome r = Run("--version");
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_TRUE(r.out.starts_with("velmorctl ")) << r.out;
+  EXPECT_GT(r.out.size(), std::string("velmorctl \n").size());
+
+  r = Run("setings show");
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_EQ(r.err, "velmorctl: unknown command 'setings'; see 'velmorctl --help'\n");
+  r = Run("settings shw");
+  EXPECT_EQ(r.err, "velmorctl: unknown command 'shw'; see 'velmorctl settings --help'\n");
+
+  r = Run("settings load --help");
+  EXPECT_NE(r.out.find("Usage: velmorctl settings load"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("FILE"), std::string::npos);
+  EXPECT_EQ(r.out.find("TEXT"), std::string::npos) << "every value says what it takes";
+  r = Run("response --help");
+  EXPECT_NE(r.out.find("MICROSECONDS"), std::string::npos) << r.out;
+  EXPECT_EQ(Run("response 3180 318 75 0 --png - --cursor 1024").exitCode, 2);
+
+  r = Run("response 3180 318 75 0 --png - --size 40x30");
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(PngSize(r.out), (std::pair{40, 30})) << "'-' is standard output";
+}
+
+TEST_F(CommandTest, CompletionOffersEveryDocumentKey) {
+  const std::string command = "bash -c 'source " VELMOR_COMPLETION " && _velmorctl_settings_keys'";
+  FILE* pipe = popen(command.c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  std::string text;
+  char buffer[4096];
+  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) text.append(buffer, n);
+  ASSERT_EQ(pclose(pipe), 0);
+  std::istringstream words(text);
+  std::vector<std::string> offered;
+  for (std::string word; words >> word;) offered.push_back(word);
+  EXPECT_EQ(offered, settings::DocumentKeys());
+}
+
+TEST(SimConventionsTest, VersionFromTheBuild) {
+  std::string output;
+  simtest::TempFolder folder;
+  EXPECT_EQ(simtest::RunSim(folder.Path(), {"--version"}, output), 0);
+  EXPECT_TRUE(output.starts_with("velmor-sim ")) << output;
+}
+
+// One documented command of docs/json.md: its command line and its keys with their types.
+struct DocumentedCommand {
+  std::string line;
+  std::map<std::string, std::set<std::string>> keys;  // dotted path, [] for array elements
+};
+
+std::vector<DocumentedCommand> ReadJsonDescription() {
+  std::ifstream in(VELMOR_JSON_DOC);
+  std::vector<DocumentedCommand> commands;
+  for (std::string line; std::getline(in, line);) {
+    if (line.starts_with("## `velmorctl ")) {
+      commands.push_back({line.substr(4, line.size() - 5), {}});
+    } else if (!commands.empty() && line.starts_with("| `")) {
+      const std::size_t end = line.find('`', 3);
+      const std::string key = line.substr(3, end - 3);
+      const std::size_t typeStart = line.find('|', end) + 1;
+      std::istringstream types(line.substr(typeStart, line.find('|', typeStart) - typeStart));
+      for (std::string word; types >> word;) {
+        if (word != "or") commands.back().keys[key].insert(word);
+      }
+    }
+  }
+  return commands;
+}
+
+std::string TypeName(const ordered_json& value) {
+  if (value.is_boolean()) return "boolean";
+  if (value.is_number_integer()) return "integer";
+  if (value.is_number()) return "number";
+  if (value.is_string()) return "string";
+  if (value.is_null()) return "null";
+  return value.is_array() ? "array" : "object";
+}
+
+// Every key of `value` with its type; containers too, so an empty one is seen.
+void Flatten(const ordered_json& value, const std::string& path,
+             std::vector<std::pair<std::string, std::string>>& out) {
+  if (!path.empty()) out.emplace_back(path, TypeName(value));
+  if (value.is_object()) {
+    for (auto it = value.begin(); it != value.end(); ++it)
+      Flatten(*it, path.empty() ? it.key() : path + "." + it.key(), out);
+  } else if (value.is_array()) {
+    for (const auto& element : value) Flatten(element, path + "[]", out);
+  }
+}
+
+TEST_F(VelmorctlSettingsTest, JsonOutputIsAsDocumented) {
+  const auto commands = ReadJsonDescription();
+  ASSERT_GE(commands.size(), 10u);
+  for (const DocumentedCommand& command : commands) {
+    std::string arguments = command.line.substr(std::string("velmorctl ").size());
+    const std::size_t file = arguments.find("FILE");
+    if (file != std::string::npos && arguments.starts_with("firmware")) {
+      std::ofstream(state / "app.s3") << S3File(0x40010000, std::vector<std::uint8_t>(64, 0x5A));
+      arguments.replace(file, 4, state / "app.s3");
+    } else if (file != std::string::npos) {
+      const bool document = arguments.find("port") != std::string::npos;  // export, import
+      arguments.replace(file, 4, state / (document ? "unit.json" : "unit.bin"));
+    }
+    const CommandOutcome r = Run(arguments);
+    ASSERT_EQ(r.exitCode, 0) << arguments << "\n" << r.err;
+    // An object per line for streams, else one object.
+    std::vector<ordered_json> objects;
+    const std::string text =
+        file != std::string::npos && arguments.find("export") != std::string::npos
+            ? ReadWholeFile(state / "unit.json")
+            : r.out;
+    if (ordered_json::accept(text)) {
+      objects.push_back(ordered_json::parse(text));
+    } else {
+      std::istringstream lines(text);
+      for (std::string line; std::getline(lines, line);)
+        objects.push_back(ordered_json::parse(line));
+    }
+    ASSERT_FALSE(objects.empty()) << arguments;
+    for (const ordered_json& object : objects) {
+      EXPECT_EQ(object["format"], 1) << arguments;
+      std::vector<std::pair<std::string, std::string>> keys;
+      Flatten(object, "", keys);
+      for (const auto& [key, type] : keys) {
+        const auto documented = command.keys.find(key);
+        if (documented == command.keys.end()) {
+          // An object is described by its keys.
+          if (type != "object")
+            ADD_FAILURE() << arguments << ": key " << key << " is not documented";
+        } else {
+          EXPECT_TRUE(documented->second.count(type))
+              << arguments << ": " << key << " is " << type << " against the description";
+        }
+      }
+      for (const auto& [key, types] : command.keys) {
+        if (objects.size() == 1 && key.find('.') == std::string::npos &&
+            key.find('[') == std::string::npos) {
+          EXPECT_TRUE(object.contains(key)) << arguments << ": documented " << key << " missing";
+        }
+      }
+    }
+  }
 }
 
 }  // namespace
