@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QFocusEvent>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -154,9 +155,15 @@ void CPropertyVELMOR::SetFonts() {
   for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
     child->setFont(controlFont);
   }
+  // Its height of 20 is the cell's, ascent and descent: a 20 pixel em would run past the
+  // label's 13 units and cut off the descenders.
   QFont gainFont(QStringLiteral("Century Gothic"));
-  gainFont.setPixelSize(20);
   gainFont.setWeight(QFont::Bold);
+  constexpr int kGainCellHeight = 20;
+  for (int pixels = kGainCellHeight; pixels > 1; --pixels) {
+    gainFont.setPixelSize(pixels);
+    if (QFontMetrics(gainFont).height() <= kGainCellHeight) break;
+  }
   Control(IDC_GAIN_LABEL)->setFont(gainFont);
 }
 

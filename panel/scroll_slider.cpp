@@ -62,8 +62,9 @@ void ScrollSlider::keyPressEvent(QKeyEvent* event) {
       QScrollBar::keyPressEvent(event);
       return;
   }
+  // Ctrl+Left and the like are the dialog's, not a move.
   if (event->modifiers() & ~Qt::KeypadModifier) {
-    QScrollBar::keyPressEvent(event);
+    event->ignore();
     return;
   }
   triggerAction(action);

@@ -118,7 +118,10 @@ class PanelConnectionTest : public QObject {
     rig.Open(true);
     auto* worker = new IdleWorker;
     rig.panel->m_createUpdateWorker = [worker](CPropertyVELMOR&) { return worker; };
-    rig.Click(IDC_SOFTWARE_UPDATE);
+    // Pressed on the button itself: a click through the window lets the event loop run, and
+    // the updater's lock file beside the device object is a device-change notice of its own,
+    // after which the system fields follow the mode again (checked below with OnDeviceChange).
+    QTest::mouseClick(rig.Get<QPushButton>(IDC_SOFTWARE_UPDATE), Qt::LeftButton);
     QVERIFY(rig.panel->UpdateRunning());
     QVERIFY(rig.Get<QProgressBar>(IDC_PROGRESS)->isVisibleTo(rig.panel.get()));
     QCOMPARE(Observe(rig), (States{true, false, false, false, false, false}));

@@ -305,6 +305,14 @@ class PanelInputTest : public QObject {
     QCOMPARE(QString::fromLatin1(rig.device.StoredImage().Curve(0).Name().c_str()), expected);
   }
 
+  // "Phono gain" has descenders; they stay inside the label.
+  void gainLabelHoldsItsText() {
+    PanelRig rig;
+    rig.Open();
+    QWidget* label = rig.panel->Control(IDC_GAIN_LABEL);
+    QVERIFY(QFontMetrics(label->font()).height() <= label->height());
+  }
+
   // The folder goes, comes back, and then the device appears in it.
   void deviceWatchSurvivesTheFolder() {
     const QByteArray before = qgetenv("VELMOR_DEVICE_DIR");

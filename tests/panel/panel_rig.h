@@ -170,20 +170,34 @@ struct PanelRig {
     if (QApplication::activeWindow() != panel.get()) Activate();
   }
 
-  // A user picking an entry of a list.
+  // The older helpers, now through the same delivery: a list picked at its place, a button
+  // clicked at its place, a slider moved by the keys that ask for `action`, a field retyped.
   void Choose(int id, int index) {
-    auto* combo = Get<QComboBox>(id);
-    combo->setCurrentIndex(index);
-    emit combo->activated(index);
+    if (QApplication::activeWindow() != panel.get()) Activate();
+    Pick(id, index);
   }
-  void Click(int id) { QTest::mouseClick(Get<QAbstractButton>(id), Qt::LeftButton); }
+  void Click(int id) { ClickOn(id); }
   void Scroll(int id, QAbstractSlider::SliderAction action) {
-    Get<QScrollBar>(id)->triggerAction(action);
+    if (QApplication::activeWindow() != panel.get()) Activate();
+    const std::pair<QAbstractSlider::SliderAction, Qt::Key> keys[] = {
+        {QAbstractSlider::SliderSingleStepSub, Qt::Key_Left},
+        {QAbstractSlider::SliderSingleStepAdd, Qt::Key_Right},
+        {QAbstractSlider::SliderPageStepSub, Qt::Key_PageUp},
+        {QAbstractSlider::SliderPageStepAdd, Qt::Key_PageDown},
+        {QAbstractSlider::SliderToMinimum, Qt::Key_Home},
+        {QAbstractSlider::SliderToMaximum, Qt::Key_End},
+    };
+    Get<QScrollBar>(id)->setFocus(Qt::TabFocusReason);
+    for (const auto& [asked, key] : keys) {
+      if (asked == action) Key(key);
+    }
   }
-  // A user replacing the text of an editable field key by key.
   void Type(QLineEdit* edit, const QString& text) {
-    edit->selectAll();
-    QTest::keyClick(edit, Qt::Key_Delete);
-    QTest::keyClicks(edit, text);
+    if (QApplication::activeWindow() != panel.get()) Activate();
+    QWidget* field = edit->parentWidget() && qobject_cast<QComboBox*>(edit->parentWidget())
+                         ? edit->parentWidget()
+                         : edit;
+    ClickAt(field->mapTo(panel.get(), field->rect().center()));
+    Retype(text);
   }
 };
