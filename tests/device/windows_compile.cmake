@@ -4,7 +4,8 @@ file(GLOB sources ${ROOT}/device/*.cpp ${ROOT}/settings/*.cpp)
 list(FILTER sources EXCLUDE REGEX "socket_channel\\.cpp$")
 foreach(source ${sources})
   execute_process(
-    COMMAND ${CXX} -std=c++20 -fsyntax-only -Wall -Wextra -Wpedantic -Werror -I${ROOT} ${source}
+    COMMAND ${CXX} -std=c++20 -fsyntax-only -Wall -Wextra -Wpedantic -Werror -I${ROOT}
+            -I${EXTRA_INCLUDE} ${source}
     RESULT_VARIABLE rc ERROR_VARIABLE err)
   if(NOT rc EQUAL 0)
     message(FATAL_ERROR "${source} does not compile for Windows:\n${err}")
