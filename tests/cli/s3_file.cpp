@@ -1,3 +1,5 @@
+#include "tests/cli/s3_file.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <string>

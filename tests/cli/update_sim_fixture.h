@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/cli/s3_file.h"
 #include "tests/sim/sim_process.h"
 #include "tests/sim/sim_test_support.h"
 #include "tests/support/command_runner.h"
@@ -127,5 +128,3 @@ class UpdateSimTest : public CommandTest {
   std::unique_ptr<simtest::SimProcess> sim;
 };
 
-// An S3 file of `bytes` at `address`, 32 bytes a record, with an S7 end record.
-std::string S3File(std::uint32_t address, const std::vector<std::uint8_t>& bytes);

@@ -12,12 +12,12 @@
 
 #include "settings/settings_document.h"
 #include "settings/settings_image.h"
+#include "tests/cli/s3_file.h"
 #include "tests/sim/sim_process.h"
 #include "tests/sim/sim_test_support.h"
 #include "tests/support/command_runner.h"
 
 // An S3 file of `bytes` at `address`, with an S7 end record.
-std::string S3File(std::uint32_t address, const std::vector<std::uint8_t>& bytes);
 
 namespace {
 

@@ -11,6 +11,7 @@
 
 #include "device/flash_trailer.h"
 #include "settings/settings_transfer.h"
+#include "tests/cli/s3_file.h"
 #include "tests/sim/sim_process.h"
 #include "tests/sim/sim_test_support.h"
 #include "tests/support/command_runner.h"
@@ -53,33 +54,6 @@ class VelmorctlSimTest : public CommandTest {
   simtest::TempFolder state;
   std::unique_ptr<simtest::SimProcess> sim;
 };
-
-// An S3 file of `bytes` at `address`, 32 bytes a record, with an S7 end record.
-std::string S3File(std::uint32_t address, const std::vector<std::uint8_t>& bytes) {
-  auto record = [](char type, std::uint32_t at, const std::uint8_t* data, std::size_t n) {
-    std::vector<std::uint8_t> body = {
-        static_cast<std::uint8_t>(n + 5), static_cast<std::uint8_t>(at >> 24),
-        static_cast<std::uint8_t>(at >> 16), static_cast<std::uint8_t>(at >> 8),
-        static_cast<std::uint8_t>(at)};
-    body.insert(body.end(), data, data + n);
-    unsigned sum = 0;
-    std::string line = {'S', type};
-    char hex[3];
-    for (auto b : body) {
-      sum += b;
-      std::snprintf(hex, sizeof hex, "%02X", b);
-      line += hex;
-    }
-    std::snprintf(hex, sizeof hex, "%02X", ~sum & 0xFF);
-    return line + hex + "\n";
-  };
-  std::string text;
-  for (std::size_t i = 0; i < bytes.size(); i += 32) {
-    text += record('3', address + static_cast<std::uint32_t>(i), bytes.data() + i,
-                   std::min<std::size_t>(32, bytes.size() - i));
-  }
-  return text + record('7', address, nullptr, 0);
-}
 
 TEST_F(VelmorctlSimTest, IdentityAsTheDeviceReportsIt) {
   json id = RunJson("identity --json");
