@@ -25,6 +25,7 @@ dpkg-deb -x "$deb" "$root"
 required=(
   usr/bin/velmor-panel usr/bin/velmor-sim usr/bin/velmorctl
   usr/lib/velmor-control/velmorctl-plots.so
+  usr/lib/velmor-control/velmorctl-plots.so
   usr/share/applications/velmor-control.desktop
   usr/share/metainfo/org.velmor.control.metainfo.xml
   usr/share/icons/hicolor/scalable/apps/velmor-control.svg
@@ -54,6 +55,9 @@ appstreamcli validate --no-net "$root/usr/share/metainfo/org.velmor.control.meta
 
 "$root/usr/bin/velmorctl" --version | grep -qF "$version" || fail "velmorctl --version"
 "$root/usr/bin/velmor-sim" --help >/dev/null || fail "velmor-sim --help"
+# The PNG output comes from the module beside the unpacked program, not from the build folder.
+QT_QPA_PLATFORM=offscreen "$root/usr/bin/velmorctl" response 3180 318 75 0 --png "$work/plot.png" &&
+  [ -s "$work/plot.png" ] || fail "the unpacked velmorctl draws no PNG"
 
 lintian --fail-on error --tag-display-limit 0 "$deb" || fail "lintian reports errors"
 
