@@ -140,8 +140,9 @@ void AddFirmwareCommands(CLI::App& app, CliContext& context) {
   auto checkBoot = std::make_shared<bool>(false);
   auto json = std::make_shared<bool>(false);
   firmwareCommand
-      ->add_option("--check", *checkPath,
-                   "Check an S-record file as an update would, without the device")
+      ->add_option(
+          "--check", *checkPath,
+          "Check an S-record file (- for standard input) as an update would, without the device")
       ->type_name("FILE");
   firmwareCommand->add_flag("--boot", *checkBoot,
                             "Check the file as one for the boot region (any addresses)");

@@ -75,6 +75,9 @@ void RunUpdate(CliContext& context, const UpdateOptions& options) {
   if (options.file.empty()) {
     carried = &CarriedImage(options.boot);
   } else {
+    // The worker reads the file again while it programs, which standard input cannot give.
+    if (options.file == "-")
+      throw Failure(kExitUsage, "update --file needs a named file, not standard input");
     firmware::SRecordFile file;
     LoadFirmwareFile(file, options.file, options.boot);
   }

@@ -1,6 +1,7 @@
 #include "cli/update_checks.h"
 
 #include <cstdio>
+#include <optional>
 
 #include "cli/cli_context.h"
 #include "cli/input_file.h"
@@ -24,10 +25,17 @@ std::string ApplicationRegionText() {
 
 }  // namespace
 
-void LoadFirmwareFile(firmware::SRecordFile& file, const std::string& path, bool boot) {
-  InputFile input(path, firmware::SRecordFile::kMaxFileBytes, "an S-record file");
+void LoadFirmwareFile(firmware::SRecordFile& file, const std::string& given, bool boot) {
+  // "-" is standard input; its size is unknown, so only the reader's own limits hold it.
+  std::optional<InputFile> input;
+  std::FILE* stream = stdin;
+  if (given != "-") {
+    input.emplace(given, firmware::SRecordFile::kMaxFileBytes, "an S-record file");
+    stream = input->Stream();
+  }
+  const std::string path = given == "-" ? "standard input" : given;
   if (!boot) file.SetWindow(flash::kApplicationStart, flash::kApplicationEnd);
-  if (file.ReadStream(input.Stream()) == firmware::SRecordFile::Load::kOk) return;
+  if (file.ReadStream(stream) == firmware::SRecordFile::Load::kOk) return;
   if (file.Fault() == firmware::SRecordFault::kOutsideWindow) {
     throw Failure(kExitUsage, "data at " + Hex(file.FaultAddress()) + " in line " +
                                   std::to_string(file.FaultLine()) + " of " + path +

@@ -16,9 +16,9 @@ struct UpdateOptions {
   bool json = false;   // one JSON object per status line, one for the result
 };
 
-// Reads and checks an S-record file as the update of the region would; for the application
-// region every data byte must lie inside it (the boot region is the device's business).
-// Throws Failure(kExitUsage) with one line naming what is wrong and where.
+// Reads and checks an S-record file ("-" for standard input) as the update of the region would;
+// for the application region every data byte must lie inside it (the boot region is the
+// device's business). Throws Failure(kExitUsage) with one line naming what is wrong and where.
 void LoadFirmwareFile(firmware::SRecordFile& file, const std::string& path, bool boot);
 
 // The carried image for the region, or Failure(kExitUsage) when the list holds none.

@@ -43,6 +43,19 @@ TEST_F(VelmorctlFirmware, CheckSummarisesAGoodFileAndNamesTheLineOfABadOne) {
   // A bad file is refused before the device is looked for.
   r = Run("update --file " + bad.Path());
   EXPECT_EQ(r.exitCode, 2);
+
+#ifndef _WIN32
+  // "-" is standard input for a check; an update reads its file twice, so it wants a name.
+  r = Run("firmware --boot --check - <" + golden);
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.out.rfind("-: 6 records, 3 data records, 57 data bytes\n", 0), 0u) << r.out;
+  r = Run("firmware --boot --check - <" + bad.Path());
+  EXPECT_EQ(r.err, "velmorctl: ERROR: Bad S-record in line 2 of standard input"
+                   " (record count does not match the data records)\n");
+  r = Run("update --file - <" + golden);
+  EXPECT_EQ(r.exitCode, 2);
+  EXPECT_EQ(r.err, "velmorctl: update --file needs a named file, not standard input\n");
+#endif
 }
 
 TEST_F(VelmorctlFirmware, UpdateWithoutADeviceFailsAtOnce) {
