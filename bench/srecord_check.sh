@@ -45,8 +45,27 @@ report() {
     "$(awk -v a="$vm" -v b="$sm" 'BEGIN { print (b > 0 ? a / b : 0) }')"
 }
 
+# Instructions executed, from valgrind's callgrind: the same count whatever else the machine is
+# doing, where a short run's wall time is mostly process start-up and the load of the moment.
+instructions() {
+  valgrind --tool=callgrind --callgrind-out-file=/dev/null "$@" 2>&1 >/dev/null |
+    sed -n 's/.*Collected : //p' || true
+}
+
+count() {
+  local name=$1 file=$2 vi si
+  vi=$(instructions "$velmorctl" firmware --check "$file")
+  si=$(instructions srec_info "$file")
+  printf '%-5s instructions  velmorctl %12d   srec_info %12d   ratio %.2fx\n' "$name" "$vi" "$si" \
+    "$(awk -v a="$vi" -v b="$si" 'BEGIN { print (b > 0 ? a / b : 0) }')"
+}
+
 echo "best of $runs runs; time and memory as velmorctl / srec_info"
 report full "$work/full.s3"
 report big "$work/big.s3"
+if command -v valgrind >/dev/null; then
+  count full "$work/full.s3"
+  count big "$work/big.s3"
+fi
 "$velmorctl" firmware --check "$work/big.s3" 2>&1 >/dev/null | sed 's/^/big: /' || true
 echo
