@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "cli/cli_context.h"
+#include "firmware/utf8_file.h"
 
 #if defined(_WIN32)
 #include <filesystem>
@@ -38,13 +39,15 @@ InputFile::InputFile(const std::string& path, std::uint64_t maxBytes, const char
     : m_path(path), m_maxBytes(maxBytes) {
 #if defined(_WIN32)
   std::error_code error;
-  const auto status = std::filesystem::status(path, error);
+  // The name is UTF-8; a narrow std::filesystem::path would read it in the ANSI code page.
+  const std::filesystem::path name(std::u8string(path.begin(), path.end()));
+  const auto status = std::filesystem::status(name, error);
   if (error) Refuse(path, "cannot open: " + error.message());
   if (std::filesystem::is_directory(status)) Refuse(path, "is a folder, not a file");
   if (!std::filesystem::is_regular_file(status)) Refuse(path, "is not a regular file");
-  m_file.reset(std::fopen(path.c_str(), "rb"));
+  m_file.reset(firmware::OpenUtf8File(path, "rb"));
   if (!m_file) Refuse(path, std::string("cannot open: ") + std::strerror(errno));
-  m_size = std::filesystem::file_size(path, error);
+  m_size = std::filesystem::file_size(name, error);
   if (error) Refuse(path, "cannot open: " + error.message());
 #else
   // Non-blocking, so that opening a FIFO does not wait for a writer; fstat then looks at what

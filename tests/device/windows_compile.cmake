@@ -2,6 +2,8 @@
 # buildable where the tool meets the device in the field. Run by CTest with -DCXX= -DROOT=.
 file(GLOB sources ${ROOT}/device/*.cpp ${ROOT}/settings/*.cpp)
 list(FILTER sources EXCLUDE REGEX "socket_channel\\.cpp$")
+# Needs nlohmann-json, which only the Windows dependency prefix has: `make win` builds it.
+list(FILTER sources EXCLUDE REGEX "settings_document\\.cpp$")
 foreach(source ${sources})
   execute_process(
     COMMAND ${CXX} -std=c++20 -fsyntax-only -Wall -Wextra -Wpedantic -Werror -I${ROOT}

@@ -71,18 +71,18 @@ TEST_F(VelmorctlFirmware, NonAsciiFileNameIsCheckedAndNamedIntact) {
       "berfw.s19";  // "Überfw.s19"
   const std::u8string wide(name.begin(), name.end());
   const std::filesystem::path file = m_dir / std::filesystem::path(wide);
-  std::ofstream(file) << MakeSRecord(1, 0x1000, {1, 2, 3, 4}) << "\n";
+  std::ofstream(file) << MakeSRecord(3, 0x40010000, {1, 2, 3, 4}) << "\n";
   const std::u8string utf8 = file.u8string();
   const std::string path(utf8.begin(), utf8.end());
 
   CommandOutcome r = Run("firmware --boot --check " + path);
   EXPECT_EQ(r.exitCode, 0) << r.err;
-  EXPECT_EQ(r.out.rfind(path + ": 1 records", 0), 0u) << r.out;
+  EXPECT_EQ(r.out.rfind(path + ": ", 0), 0u) << r.out;
 
   std::filesystem::remove(file);
   r = Run("update --file " + path);
   EXPECT_EQ(r.exitCode, 2);
-  EXPECT_EQ(r.err, "velmorctl: " + path + ": cannot open: No such file or directory\n");
+  EXPECT_EQ(r.err.rfind("velmorctl: " + path + ": cannot open", 0), 0u) << r.err;
 }
 
 }  // namespace

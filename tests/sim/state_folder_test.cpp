@@ -120,8 +120,13 @@ TEST_F(SimRestartTest, WhatCannotBeKeptIsNotAcknowledged) {
   const std::uint8_t system[12] = {};
   EXPECT_FALSE(link->Request(nullptr, CMD_RESTORE_DEFAULTS, 0, 0, 0, 12, system));
   EXPECT_EQ(device->StoredImage(), before);
+#ifdef _WIN32
+  const std::string cause = "";  // the system's wording differs
+#else
+  const std::string cause = ": Is a directory)";
+#endif
   EXPECT_NE(device->StorageText().find("2 saves FAILED (last: cannot save " +
-                                       (folder / "settings.bin") + ": Is a directory)"),
+                                       (folder / "settings.bin") + cause),
             std::string::npos)
       << device->StorageText();
 
