@@ -13,6 +13,7 @@
 
 #include "device/flash_trailer.h"
 #include "settings/settings_image.h"
+#include "sim/state_files.h"
 
 namespace {
 
@@ -184,23 +185,8 @@ bool SimStateFolder::Remove(const char* file) const {
   return unlink(PathOf(file).c_str()) == 0 || errno == ENOENT;
 }
 
-namespace {
-
-struct StateFile {
-  const char* name;
-  std::size_t size;
-};
-
-constexpr StateFile kStateFiles[] = {
-    {SimStateFolder::kSettingsFile, SettingsImage::kSize},
-    {SimStateFolder::kApplicationFile, flash::kApplicationEnd - flash::kApplicationStart},
-    {SimStateFolder::kBootFile, flash::kBootEnd - flash::kBootStart},
-};
-
-}  // namespace
-
 bool SimStateFolder::Check(std::string& error) const {
-  for (const StateFile& file : kStateFiles) {
+  for (const sim::StateFile& file : sim::kStateFiles) {
     const std::string path = PathOf(file.name);
     struct stat st {};
     if (stat(path.c_str(), &st) != 0) {
@@ -233,7 +219,7 @@ bool SimStateFolder::Reset(std::string& error) const {
       return false;
     }
   }
-  for (const StateFile& file : kStateFiles) {
+  for (const sim::StateFile& file : sim::kStateFiles) {
     const std::string path = PathOf(file.name);
     if (unlink(path.c_str()) != 0 && errno != ENOENT) {
       error = "cannot remove " + path + ": " + std::strerror(errno);

@@ -13,6 +13,7 @@
 
 #include "device/flash_trailer.h"
 #include "settings/settings_image.h"
+#include "sim/state_files.h"
 #include "sim/state_folder.h"
 
 namespace {
@@ -222,24 +223,9 @@ bool SimStateFolder::Remove(const char* file) const {
   return DeleteFileW(Wide(PathOf(file)).c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND;
 }
 
-namespace {
-
-struct StateFile {
-  const char* name;
-  std::size_t size;
-};
-
-constexpr StateFile kStateFiles[] = {
-    {SimStateFolder::kSettingsFile, SettingsImage::kSize},
-    {SimStateFolder::kApplicationFile, flash::kApplicationEnd - flash::kApplicationStart},
-    {SimStateFolder::kBootFile, flash::kBootEnd - flash::kBootStart},
-};
-
-}  // namespace
-
 bool SimStateFolder::Check(std::string& error) const {
   const std::string afresh = " (velmor-sim --reset starts afresh)";
-  for (const StateFile& file : kStateFiles) {
+  for (const sim::StateFile& file : sim::kStateFiles) {
     const std::string path = PathOf(file.name);
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (!GetFileAttributesExW(Wide(path).c_str(), GetFileExInfoStandard, &data)) {
@@ -272,7 +258,7 @@ bool SimStateFolder::Reset(std::string& error) const {
       return false;
     }
   }
-  for (const StateFile& file : kStateFiles) {
+  for (const sim::StateFile& file : sim::kStateFiles) {
     if (!Remove(file.name)) {
       error = "cannot remove " + PathOf(file.name) + ": " + LastError();
       return false;
