@@ -53,7 +53,8 @@ package:
 	@cmake --build $(BUILD) -j $(JOBS) --target package
 
 asan:
-	@$(MAKE) test BUILD=build-asan SANITIZE=address,undefined
+	@LSAN_OPTIONS="suppressions=$(CURDIR)/tests/lsan.supp print_suppressions=0" \
+	  $(MAKE) test BUILD=build-asan SANITIZE=address,undefined
 
 tsan:
 	@TSAN_OPTIONS="suppressions=$(CURDIR)/tests/tsan.supp halt_on_error=1" \
