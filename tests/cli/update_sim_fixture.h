@@ -127,4 +127,3 @@ class UpdateSimTest : public CommandTest {
   simtest::TempFolder state;
   std::unique_ptr<simtest::SimProcess> sim;
 };
-

@@ -50,8 +50,9 @@ TEST_F(VelmorctlFirmware, CheckSummarisesAGoodFileAndNamesTheLineOfABadOne) {
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_EQ(r.out.rfind("-: 6 records, 3 data records, 57 data bytes\n", 0), 0u) << r.out;
   r = Run("firmware --boot --check - <" + bad.Path());
-  EXPECT_EQ(r.err, "velmorctl: ERROR: Bad S-record in line 2 of standard input"
-                   " (record count does not match the data records)\n");
+  EXPECT_EQ(r.err,
+            "velmorctl: ERROR: Bad S-record in line 2 of standard input"
+            " (record count does not match the data records)\n");
   r = Run("update --file - <" + golden);
   EXPECT_EQ(r.exitCode, 2);
   EXPECT_EQ(r.err, "velmorctl: update --file needs a named file, not standard input\n");
