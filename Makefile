@@ -9,6 +9,10 @@ CTEST_ARGS ?=
 # The ThreadSanitizer run: the link, the socket server, the update worker and the panel during an
 # update (its status timer polls while the worker programs).
 TSAN_TESTS := DeviceLinkTest|SocketServerTest|ControlTest|tarn_thread_test|panel_update_tests|ImageDownload|FileDownload|VelmorctlSimTest
+# The binaries that hold them: the ThreadSanitizer build makes only these.
+TSAN_TARGETS := device_tests sim_socket_tests tarn_thread_test panel_update_tests firmware_tests velmorctl_sim_tests
+# Empty: build everything.
+BUILD_TARGETS ?=
 # `make fuzz`: every fuzz target for FUZZ_SECONDS each, on its corpus in build-fuzz/corpus.
 FUZZ_TARGETS := srecord_fuzzer sim_frame_fuzzer sim_control_fuzzer
 FUZZ_SECONDS ?= 60
@@ -17,11 +21,14 @@ GENERATOR := $(shell command -v ninja >/dev/null 2>&1 && echo Ninja || echo "Uni
 
 PROGRAMS := velmor-panel velmor-sim velmorctl
 CMAKE_FLAGS = -G "$(GENERATOR)" -DVELMOR_WERROR=$(WERROR) -DVELMOR_SANITIZE="$(SANITIZE)"
-# `make win`: the core, velmorctl and their tests for Windows (mingw-w64, no Qt) in build-win,
-# over the dependency prefix of scripts/build-win-deps; `make win-test` runs the tests under Wine.
+# `make win`: the Windows build (mingw-w64) in build-win over the dependency prefix of
+# scripts/build-win-deps: the core, velmorctl and their tests, and the panel with its Qt tests
+# when the Qt of scripts/build-win-qt is there (`make win-qt` builds it once, about 20 minutes
+# and more). `make win-test` runs the tests under Wine; `make win-zip` builds Qt when missing and
+# makes the zip for Windows users, then starts its panel under Wine to check it.
 WIN_BUILD ?= build-win
 
-.PHONY: deps configure configure-programs build test run package asan tsan fuzz clean format win win-test screenshots
+.PHONY: deps configure configure-programs build test run package asan tsan fuzz clean format win win-qt win-test win-zip screenshots
 
 deps:
 	@scripts/install-deps test
@@ -30,7 +37,7 @@ configure: deps
 	@cmake -S . -B $(BUILD) $(CMAKE_FLAGS) -DVELMOR_TESTS=ON >/dev/null
 
 build: configure
-	@cmake --build $(BUILD) -j $(JOBS)
+	@cmake --build $(BUILD) -j $(JOBS) $(if $(BUILD_TARGETS),--target $(BUILD_TARGETS))
 
 test: build
 	@cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) --timeout 300 $(CTEST_ARGS)
@@ -58,7 +65,8 @@ asan:
 
 tsan:
 	@TSAN_OPTIONS="suppressions=$(CURDIR)/tests/tsan.supp halt_on_error=1" \
-	  $(MAKE) test BUILD=build-tsan SANITIZE=thread CTEST_ARGS='-R "$(TSAN_TESTS)"'
+	  $(MAKE) test BUILD=build-tsan SANITIZE=thread BUILD_TARGETS="$(TSAN_TARGETS)" \
+	    CTEST_ARGS='-R "$(TSAN_TESTS)"'
 
 fuzz:
 	@scripts/install-deps fuzz
@@ -76,13 +84,25 @@ fuzz:
 
 win:
 	@scripts/install-deps win
-	@prefix=$$(scripts/build-win-deps) && \
+	@prefix=$$(scripts/build-win-deps) && qt=$$(scripts/build-win-qt --cached) && \
+	  if [ -n "$$qt" ]; then with_qt="-DVELMOR_WITH_QT=ON -DVELMOR_WIN_QT=$$qt"; \
+	  else with_qt="-DVELMOR_WITH_QT=OFF -UVELMOR_WIN_QT"; \
+	    echo "win: no Windows Qt yet, so no panel (make win-qt builds it)"; fi && \
 	  cmake -S . -B $(WIN_BUILD) -G "$(GENERATOR)" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
-	    -DVELMOR_WIN_PREFIX=$$prefix -DVELMOR_WITH_QT=OFF -DVELMOR_WERROR=$(WERROR) >/dev/null
+	    -DVELMOR_WIN_PREFIX=$$prefix $$with_qt -DVELMOR_WERROR=$(WERROR) >/dev/null
 	@cmake --build $(WIN_BUILD) -j $(JOBS)
+
+win-qt:
+	@scripts/install-deps run win
+	@scripts/build-win-qt >/dev/null
 
 win-test: win
 	@scripts/win-test $(WIN_BUILD) --output-on-failure -j $(JOBS) --timeout 300 $(CTEST_ARGS)
+
+win-zip: win-qt
+	@$(MAKE) --no-print-directory win
+	@cmake --build $(WIN_BUILD) --target package >/dev/null
+	@scripts/win-zip-check $(WIN_BUILD)/velmor-control-*-windows-x64.zip
 
 # The README's panel screenshots, taken under Xvfb at scale factors 1 and 2.
 screenshots: build

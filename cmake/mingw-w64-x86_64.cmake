@@ -8,15 +8,17 @@ set(CMAKE_CXX_COMPILER ${VELMOR_MINGW_HOST}-g++-posix)
 set(CMAKE_RC_COMPILER ${VELMOR_MINGW_HOST}-windres)
 
 # Headers and libraries come from the compiler and the dependency prefix, never from the host.
-set(CMAKE_FIND_ROOT_PATH /usr/${VELMOR_MINGW_HOST} ${VELMOR_WIN_PREFIX})
+set(CMAKE_FIND_ROOT_PATH /usr/${VELMOR_MINGW_HOST} ${VELMOR_WIN_PREFIX} ${VELMOR_WIN_QT})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-# No runtime DLLs to carry next to each program.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
-set(CMAKE_SHARED_LINKER_FLAGS_INIT "-static-libgcc -static-libstdc++")
+# moc, rcc and uic for the Windows Qt of scripts/build-win-qt are the host's.
+if(VELMOR_WIN_QT)
+  set(QT_HOST_PATH /usr)
+  set(QT_HOST_PATH_CMAKE_DIR /usr/lib/x86_64-linux-gnu/cmake)
+endif()
 
 find_program(VELMOR_WINE wine)
 if(VELMOR_WINE)
@@ -28,4 +30,7 @@ if(VELMOR_WIN_PREFIX)
   set(ENV{PKG_CONFIG_LIBDIR} ${VELMOR_WIN_PREFIX}/lib/pkgconfig)
   set(ENV{PKG_CONFIG_SYSROOT_DIR} "")
   list(APPEND CMAKE_PREFIX_PATH ${VELMOR_WIN_PREFIX})
+endif()
+if(VELMOR_WIN_QT)
+  list(APPEND CMAKE_PREFIX_PATH ${VELMOR_WIN_QT})
 endif()

@@ -1,6 +1,6 @@
 #pragma once
-// The sound that ends an update: the desktop theme's "dialog-information", played without
-// waiting; a plain beep where no sound theme can be reached.
+// The sound that ends an update: the system's "SystemAsterisk" on Windows, the desktop theme's
+// "dialog-information" elsewhere, played without waiting; a plain beep where neither plays.
 
 struct ca_context;
 

@@ -178,11 +178,15 @@ void CPropertyVELMOR::OnTimer(int id) {
 }
 
 void CPropertyVELMOR::OnDeviceChange() {
-  // The device object's file appears a moment before the device answers on it.
+  // The device object appears a moment before the device answers on it.
   constexpr int kSettleMs = 250;
-  if (!Connect() && QFileInfo::exists(QString::fromStdString(device::DevicePath()))) {
-    m_reconnectTimer.start(kSettleMs);
-  }
+  if (Connect()) return;
+#ifdef _WIN32
+  const bool objectThere = m_link.IsPresent();
+#else
+  const bool objectThere = QFileInfo::exists(QString::fromStdString(device::DevicePath()));
+#endif
+  if (objectThere) m_reconnectTimer.start(kSettleMs);
 }
 
 #ifdef _WIN32

@@ -1,6 +1,7 @@
 #include "tests/win/standin_client.h"
 
 #include <windows.h>
+#include <dbt.h>
 
 #include <thread>
 
@@ -65,6 +66,13 @@ bool Register(const std::wstring& imagePath, std::string& error) {
   return ok;
 }
 
+// The device's DosDevices name exists exactly while the stand-in's device is plugged; looking it
+// up opens nothing on the device.
+bool DeviceObjectThere() {
+  wchar_t target[512];
+  return QueryDosDeviceW(L"VELMORUSBDevice0", target, 512) != 0;
+}
+
 }  // namespace
 
 std::string WindowsPath(const std::string& unixPath) {
@@ -116,6 +124,19 @@ bool Command(const std::vector<std::string>& words, std::string& answer) {
   }
   answer = reply.substr(1, got - 1);
   return reply[0] == 1;
+}
+
+void NotifyDeviceChanges(bool (*stop)(), std::chrono::milliseconds period) {
+  bool there = DeviceObjectThere();
+  while (!stop()) {
+    std::this_thread::sleep_for(period);
+    const bool now = DeviceObjectThere();
+    if (now == there) continue;
+    there = now;
+    // Sent, as the system does, with a limit so that a hung window cannot stop the others.
+    SendMessageTimeoutW(HWND_BROADCAST, WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0,
+                        SMTO_ABORTIFHUNG, 2000, nullptr);
+  }
 }
 
 }  // namespace standin

@@ -18,4 +18,9 @@ bool Install(const std::string& sysPath, std::string& error);
 // text. False when the command was refused or the stand-in is not there.
 bool Command(const std::vector<std::string>& words, std::string& answer);
 
+// Plays the system's part in device changes: each time the device object comes or goes, every
+// top-level window hears WM_DEVICECHANGE (DBT_DEVNODES_CHANGED). Returns only when `stop`
+// returns true; looks every `period`.
+void NotifyDeviceChanges(bool (*stop)(), std::chrono::milliseconds period);
+
 }  // namespace standin

@@ -3,6 +3,8 @@
 //   velmor-standin install SYS      register and start the driver at SYS (a Unix path)
 //   velmor-standin control WORD...  one command (the simulator's control words), e.g. unplug
 //   velmor-standin hold             keep the driver loaded until stdin ends
+//   velmor-standin notify           tell every window of the device coming and going, as the
+//                                   system does, until ended
 
 #include <cstdio>
 #include <string>
@@ -32,6 +34,10 @@ int main(int argc, char** argv) {
     }
     return 0;
   }
-  std::fprintf(stderr, "usage: velmor-standin install SYS | control WORD... | hold\n");
+  if (args.size() == 1 && args[0] == "notify") {
+    standin::NotifyDeviceChanges([] { return false; }, std::chrono::milliseconds(20));
+    return 0;
+  }
+  std::fprintf(stderr, "usage: velmor-standin install SYS | control WORD... | hold | notify\n");
   return 2;
 }
