@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <algorithm>
 
 #include "device/device_path.h"
 #include "eq/picture_control.h"
@@ -156,15 +157,17 @@ void CPropertyVELMOR::SetFonts() {
     child->setFont(controlFont);
   }
   // Its height of 20 is the cell's, ascent and descent: a 20 pixel em would run past the
-  // label's 13 units and cut off the descenders.
+  // label's 13 units and cut off the descenders. Where the face is missing, the one that
+  // stands in for it must fit the label as laid out, which the dialog font sized.
+  QWidget* gainLabel = Control(IDC_GAIN_LABEL);
   QFont gainFont(QStringLiteral("Century Gothic"));
   gainFont.setWeight(QFont::Bold);
-  constexpr int kGainCellHeight = 20;
-  for (int pixels = kGainCellHeight; pixels > 1; --pixels) {
+  const int cellHeight = std::min(20, gainLabel->height());
+  for (int pixels = 20; pixels > 1; --pixels) {
     gainFont.setPixelSize(pixels);
-    if (QFontMetrics(gainFont).height() <= kGainCellHeight) break;
+    if (QFontMetrics(gainFont).height() <= cellHeight) break;
   }
-  Control(IDC_GAIN_LABEL)->setFont(gainFont);
+  gainLabel->setFont(gainFont);
 }
 
 bool CPropertyVELMOR::OnInitDialog() {

@@ -315,6 +315,9 @@ class PanelInputTest : public QObject {
 
   // The folder goes, comes back, and then the device appears in it.
   void deviceWatchSurvivesTheFolder() {
+#ifdef _WIN32
+    QSKIP("Windows tells of devices through WM_DEVICECHANGE, not a folder");
+#endif
     const QByteArray before = qgetenv("VELMOR_DEVICE_DIR");
     const QString folder = m_folder.filePath(QStringLiteral("session/velmor"));
     QVERIFY(QDir().mkpath(folder));
