@@ -102,7 +102,7 @@ win-test: win
 win-zip: win-qt
 	@$(MAKE) --no-print-directory win
 	@cmake --build $(WIN_BUILD) --target package >/dev/null
-	@scripts/win-zip-check $(WIN_BUILD)/velmor-control-*-windows-x64.zip
+	@scripts/win-zip-check $(WIN_BUILD)/velmor-control-*-windows-x64.zip $(SHOTS)
 
 # The README's panel screenshots, taken under Xvfb at scale factors 1 and 2.
 screenshots: build

@@ -21,6 +21,19 @@ foreach(dll libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll)
   file(REAL_PATH "${path}" path)
   install(FILES ${path} DESTINATION .)
 endforeach()
+# Qt's and the compiler's DLLs come with their symbols; the package's strip reaches only this
+# project's own targets.
+install(CODE "
+  if(CMAKE_INSTALL_DO_STRIP)
+    file(GLOB_RECURSE dlls \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/*.dll\")
+    foreach(dll IN LISTS dlls)
+      execute_process(COMMAND \"${CMAKE_STRIP}\" --strip-unneeded \"\${dll}\"
+        RESULT_VARIABLE failed)
+      if(failed)
+        message(FATAL_ERROR \"cannot strip \${dll}\")
+      endif()
+    endforeach()
+  endif()")
 configure_file(${PROJECT_SOURCE_DIR}/desktop/README-windows.txt.in
   ${CMAKE_BINARY_DIR}/README.txt @ONLY NEWLINE_STYLE CRLF)
 install(FILES ${CMAKE_BINARY_DIR}/README.txt DESTINATION .)
