@@ -7,6 +7,7 @@
 #define NOMINMAX
 #endif
 #include <windows.h>
+// mmsystem.h needs windows.h first.
 #include <mmsystem.h>
 #elif defined(VELMOR_HAVE_CANBERRA)
 #include <canberra.h>

@@ -83,7 +83,9 @@ class PanelDeviceTest : public QObject {
   }
 
   // A case that fails half way leaves the device there for the next.
-  void cleanup() { Control({"plug"}); }
+  void cleanup() {
+    Control({"plug"});
+  }
 
   void unplugAndPlugBackWhileRunning() {
     CDeviceLink link;

@@ -1,6 +1,7 @@
 #include "tests/win/standin_client.h"
 
 #include <windows.h>
+// dbt.h needs windows.h first.
 #include <dbt.h>
 
 #include <thread>
@@ -134,8 +135,8 @@ void NotifyDeviceChanges(bool (*stop)(), std::chrono::milliseconds period) {
     if (now == there) continue;
     there = now;
     // Sent, as the system does, with a limit so that a hung window cannot stop the others.
-    SendMessageTimeoutW(HWND_BROADCAST, WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0,
-                        SMTO_ABORTIFHUNG, 2000, nullptr);
+    SendMessageTimeoutW(HWND_BROADCAST, WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0, SMTO_ABORTIFHUNG,
+                        2000, nullptr);
   }
 }
 
