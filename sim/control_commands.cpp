@@ -1,7 +1,10 @@
 #include "sim/control_commands.h"
 
 #include <cctype>
+#include <chrono>
 #include <cstdlib>
+#include <filesystem>
+#include <thread>
 
 #include "sim/sim_device.h"
 #include "sim/socket_server.h"
@@ -10,6 +13,18 @@
 namespace sim {
 
 namespace {
+
+// The server makes or removes the device object at its next turn; the answer waits for that,
+// so that a program started after "unplugged" finds no device object, and after "plugged" one.
+void AwaitDeviceObject(const SimSocketServer* server, bool there) {
+  if (server == nullptr) return;
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+  std::error_code error;
+  while (std::filesystem::exists(server->Path(), error) != there &&
+         std::chrono::steady_clock::now() < end) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+}
 
 std::optional<unsigned long> ParseNumber(const std::string& text, unsigned long max) {
   if (text.empty() || !std::isdigit(static_cast<unsigned char>(text[0]))) return std::nullopt;
@@ -140,10 +155,12 @@ ControlResult ExecuteControl(const std::vector<std::string>& w, SimDevice& devic
   if (verb == "status" && w.size() == 1) return Ok(StatusText(device, server));
   if (verb == "plug" && w.size() == 1) {
     device.Plug();
+    AwaitDeviceObject(server, true);
     return Ok("plugged");
   }
   if (verb == "unplug" && w.size() == 1) {
     device.Unplug();
+    AwaitDeviceObject(server, false);
     return Ok("unplugged");
   }
   if (verb == "speed") {
