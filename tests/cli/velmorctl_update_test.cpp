@@ -383,6 +383,13 @@ TEST_F(UpdateSimTest, AFullStateFolderFailsTheCommitAndKeepsWhatWasAcknowledged)
   StartSim({}, small);
   ASSERT_EQ(Run("settings save " + file).exitCode, 0);
   EXPECT_EQ(ReadWholeFile(file), acknowledged) << "the restarted device holds what it acknowledged";
+
+  // An erase it cannot keep is refused, which is not the same as no answer.
+  const CommandOutcome update = Run("update");
+  EXPECT_EQ(update.exitCode, 1);
+  EXPECT_EQ(update.err,
+            "velmorctl: update failed (the device refused the erase); the device waits in its "
+            "boot loader; `velmorctl update` brings the application back\n");
 }
 
 TEST_F(UpdateSimTest, ADamagedStateFileIsRefusedAtStartAndResetStartsAfresh) {

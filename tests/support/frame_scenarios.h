@@ -152,7 +152,8 @@ class FrameRig : public CommandTest {
   // For the programs a test starts; empty removes it.
   static void SetVariable(const char* name, const char* value) {
 #ifdef _WIN32
-    _putenv_s(name, value);
+    // The block CreateProcess hands on.
+    SetEnvironmentVariableA(name, *value == '\0' ? nullptr : value);
 #else
     if (*value == '\0') {
       unsetenv(name);
