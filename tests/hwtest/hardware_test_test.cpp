@@ -10,6 +10,7 @@
 
 #include "eq/picture_control.h"
 #include "panel/dialog_units.h"
+#include "tests/eq/label_finder.h"
 
 namespace {
 
@@ -92,6 +93,19 @@ class HardwareTestWindowTest : public QObject {
       if (dialog.Plot().points[i].y < dialog.Plot().points[top].y) top = i;
     }
     QCOMPARE(dialog.Spectrum().BinIndex()[top], 85);
+  }
+
+  // The fixed 110 dB scale sets its "9" label where the unit stands on the response plot.
+  void theUnitAndTheTopLabelAreWhole() {
+    CHardwareTest dialog;
+    const QImage image = dialog.PlotControl()->Picture().toImage();
+    const auto unit = FindLabel(image, QStringLiteral("dB"), QRect(0, 0, 60, 4));
+    QVERIFY(unit);
+    const QRect unitBox(*unit, LabelAlone(QStringLiteral("dB")).size());
+    const eq::PlotFrame frame = dialog.Plot().frame;
+    const auto nine = FindLabel(image, QStringLiteral("  9"), QRect(0, 0, frame.plotLeft, 30));
+    QVERIFY(nine);
+    QVERIFY(!unitBox.intersects(QRect(*nine, LabelAlone(QStringLiteral("  9")).size())));
   }
 
   void theReadoutFollowsThePointerOverAll2048Points() {
