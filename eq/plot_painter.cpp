@@ -89,12 +89,14 @@ QRect DrawDbGrid(QPainter& painter, const PaintTools& tools, const QFontMetrics&
 
 // Walks the points left to right, drawing each grid line on the first point above its
 // frequency (at most one per point, none on the last), and stores every point's pixel position.
-void LayOutPoints(QPainter& painter, const PaintTools& tools, const QFontMetrics& metrics,
-                  const PlotSeries& series, PlotStateRef state, int zeroDbY, double pixelsPerDb) {
+// Returns the box of the last frequency label.
+QRect LayOutPoints(QPainter& painter, const PaintTools& tools, const QFontMetrics& metrics,
+                   const PlotSeries& series, PlotStateRef state, int zeroDbY, double pixelsPerDb) {
   const PlotFrame& frame = state.frame;
   const std::size_t count = series.PointCount();
   const double plotWidth = frame.plotRight - frame.plotLeft;
   std::size_t mark = 0;
+  QRect lastLabel;
   for (std::size_t i = 0; i < count; ++i) {
     const int x =
         ToPixel(static_cast<double>(i) * plotWidth / static_cast<double>(count) + frame.plotLeft);
@@ -103,7 +105,10 @@ void LayOutPoints(QPainter& painter, const PaintTools& tools, const QFontMetrics
       painter.setPen(tools.grid);
       painter.drawLine(x, frame.plotTop, x, frame.plotBottom);
       if (const char* label = series.grid[mark].label) {
-        DrawLabel(painter, tools, metrics, x + 2, frame.plotBottom + 2, QString::fromLatin1(label));
+        const QString text = QString::fromLatin1(label);
+        DrawLabel(painter, tools, metrics, x + 2, frame.plotBottom + 2, text);
+        lastLabel =
+            QRect(x + 2, frame.plotBottom + 2, metrics.horizontalAdvance(text), metrics.height());
         painter.setPen(tools.tick);
         painter.drawLine(x, frame.plotBottom, x, frame.plotBottom + kTickLength);
       }
@@ -111,6 +116,7 @@ void LayOutPoints(QPainter& painter, const PaintTools& tools, const QFontMetrics
     }
     state.points[i] = {x, ToPixel(zeroDbY - pixelsPerDb * series.PointLevel(i))};
   }
+  return lastLabel;
 }
 
 // The marker on point c and its readout, which flips to the marker's left where it would run
@@ -163,10 +169,6 @@ void PaintPlot(QPaintDevice* target, const PlotSeries& series, PlotStateRef stat
       plotHeight / static_cast<double>(std::max(std::abs(range.highDb - range.lowDb), 1));
   painter.setFont(tools.label);
   const QFontMetrics labelMetrics(tools.label, target);
-  const QString hz = QStringLiteral("Hz");
-  DrawLabel(painter, tools, labelMetrics, width - labelMetrics.horizontalAdvance(hz),
-            height - labelMetrics.height() - 1, hz);
-
   const QRect topLabel = DrawDbGrid(painter, tools, labelMetrics, frame, range, pixelsPerDb);
   // A dense scale (the test plot's 110 dB) puts its top label where "dB" sits; the unit then
   // goes right of the axis, above the plot's top line.
@@ -176,7 +178,15 @@ void PaintPlot(QPaintDevice* target, const PlotSeries& series, PlotStateRef stat
   DrawLabel(painter, tools, labelMetrics, unit.x(), unit.y(), db);
   // 0 dB's place on the axis, whether or not the range shows it.
   const int zeroDbY = ToPixel(frame.plotTop + range.highDb * pixelsPerDb);
-  LayOutPoints(painter, tools, labelMetrics, series, state, zeroDbY, pixelsPerDb);
+  const QRect lastLabel =
+      LayOutPoints(painter, tools, labelMetrics, series, state, zeroDbY, pixelsPerDb);
+  // Likewise an axis that ends close above 20 kHz (the test plot's 24 kHz) puts "20k" where
+  // "Hz" sits; the unit then goes above the axis.
+  const QString hz = QStringLiteral("Hz");
+  QRect hzUnit(width - labelMetrics.horizontalAdvance(hz), height - labelMetrics.height() - 1,
+               labelMetrics.horizontalAdvance(hz), labelMetrics.height());
+  if (hzUnit.intersects(lastLabel)) hzUnit.moveBottom(frame.plotBottom - 2);
+  DrawLabel(painter, tools, labelMetrics, hzUnit.x(), hzUnit.y(), hz);
 
   const std::size_t count = series.PointCount();
   QVarLengthArray<QPoint, 2048> polyline(static_cast<qsizetype>(count));
