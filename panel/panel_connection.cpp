@@ -131,8 +131,7 @@ void CPropertyVELMOR::UpdateControlStates(bool enabled) {
 
 bool CPropertyVELMOR::TakesFocus(const QWidget* control) const {
   return control != nullptr && control != this && isAncestorOf(control) &&
-         control->isVisibleTo(this) && control->isEnabled() &&
-         (control->focusPolicy() & Qt::TabFocus) != 0;
+         control->isVisibleTo(this) && control->isEnabled();
 }
 
 void CPropertyVELMOR::KeepFocusOnAUsableControl() {

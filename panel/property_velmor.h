@@ -150,7 +150,7 @@ class CPropertyVELMOR : public QDialog {
   static const std::array<SpeedControls, 3> kSpeeds;
 
   void ConnectSignals();
-  bool TakesFocus(const QWidget* control) const;  // visible, enabled, reached by Tab
+  bool TakesFocus(const QWidget* control) const;  // a visible, enabled control of the panel
   void KeepFocusOnAUsableControl();
   void SetFonts();
   void OnScroll(int id, int action);
