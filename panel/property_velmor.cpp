@@ -24,21 +24,36 @@
 #include "panel/embedded_version.h"
 #include "panel/panel_icon.h"
 #include "panel/slider_rule.h"
+#include "settings/settings_fields.h"
 
 namespace {
 
-const panel::SliderRange kGainRange{-120, 129, 10};
-const panel::SliderRange kTimeConstantRange{0, 16432, 50};
-const panel::SliderRange kCorrectionRange{-500, 509, 10};
+// The time-constant sliders reach 0..16383 µs, less than the field holds.
+constexpr panel::SliderRange kTimeConstantRange{0, 16432, 50};
+constexpr int kFieldPage = 10;
 
 constexpr int kTimeConstantSliders[] = {IDC_T1, IDC_T2, IDC_T3, IDC_T4};
 
-const panel::SliderRange& RangeOf(int id) {
-  if (id == IDC_GAIN) return kGainRange;
+// A slider whose positions are its field's whole range.
+panel::SliderRange FieldSlider(const settings::Field& field) {
+  return {static_cast<int>(field.min), static_cast<int>(field.max) + kFieldPage - 1, kFieldPage};
+}
+
+panel::SliderRange GainRange() {
+  return FieldSlider(settings::kPhonoGainField);
+}
+
+// The absolute and relative corrections share one range.
+panel::SliderRange CorrectionRange() {
+  return FieldSlider(settings::kAbsoluteCorrectionField);
+}
+
+panel::SliderRange RangeOf(int id) {
+  if (id == IDC_GAIN) return GainRange();
   for (int t : kTimeConstantSliders) {
     if (t == id) return kTimeConstantRange;
   }
-  return kCorrectionRange;
+  return CorrectionRange();
 }
 
 }  // namespace
@@ -186,13 +201,15 @@ bool CPropertyVELMOR::OnInitDialog() {
   m_response.SetRange(5.0, 31000.0);
   setWindowIcon(panel::PanelIcon());
 
-  panel::SetSliderRange(*ControlAs<QScrollBar>(IDC_GAIN), kGainRange);
+  panel::SetSliderRange(*ControlAs<QScrollBar>(IDC_GAIN), GainRange());
   for (int id : kTimeConstantSliders) {
     panel::SetSliderRange(*ControlAs<QScrollBar>(id), kTimeConstantRange);
   }
   for (const SpeedControls& s : kSpeeds) {
-    panel::SetSliderRange(*ControlAs<QScrollBar>(s.absolute), kCorrectionRange);
-    panel::SetSliderRange(*ControlAs<QScrollBar>(s.relative), kCorrectionRange);
+    panel::SetSliderRange(*ControlAs<QScrollBar>(s.absolute),
+                          FieldSlider(settings::kAbsoluteCorrectionField));
+    panel::SetSliderRange(*ControlAs<QScrollBar>(s.relative),
+                          FieldSlider(settings::kRelativeCorrectionField));
   }
   auto* rate = ControlAs<QComboBox>(IDC_OUTPUT_RATE);
   for (int i = 0; i < rate->count(); ++i) rate->setItemData(i, i + 1);

@@ -84,8 +84,9 @@ bool SettingsTransfer::RestoreDefaults(std::uint16_t length, bool serviceMode) {
     const LocalDate today = m_hooks.today ? m_hooks.today() : TodayLocal();
     block = SystemData::Fresh(today.year, today.month, today.day);
   }
+  const auto bytes = block.Encode();
   const bool sent = m_link.Request(nullptr, CMD_RESTORE_DEFAULTS, 0, 0, 0,
-                                   static_cast<unsigned>(block.bytes.size()), block.bytes.data());
+                                   static_cast<unsigned>(bytes.size()), bytes.data());
   ReadSettings(length);
   return sent;
 }

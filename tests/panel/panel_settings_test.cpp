@@ -98,7 +98,7 @@ class PanelSettingsTest : public QObject {
       image.SetDeliveryMonth(3);
       image.SetDeliveryDay(7);
     });
-    const SystemData kept = rig.device.StoredImage().GetSystemData();
+    const auto kept = rig.device.StoredImage().GetSystemData().Encode();
     rig.Open();
     bool asked = false;
     rig.panel->m_askInitSystemData = [&] { return asked = true; };
@@ -106,7 +106,7 @@ class PanelSettingsTest : public QObject {
     QVERIFY(!asked);
     QCOMPARE(rig.Frames(CMD_RESTORE_DEFAULTS).size(), std::size_t{1});
     QCOMPARE(rig.Frames(CMD_RESTORE_DEFAULTS)[0].Data(),
-             std::vector<std::uint8_t>(kept.bytes.begin(), kept.bytes.end()));
+             std::vector<std::uint8_t>(kept.begin(), kept.end()));
     // The device's defaults came back with it: gain +3.0 dB.
     QCOMPARE(rig.Text(IDC_GAIN_LABEL), QStringLiteral("Phono gain  3.0dB"));
     QVERIFY(!QGuiApplication::overrideCursor());

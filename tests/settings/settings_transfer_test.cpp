@@ -163,8 +163,8 @@ TEST_F(SettingsTransferTest, RestoreDefaultsCarriesTheSystemData) {
     int questions;
   };
   const std::vector<Case> cases = {
-      {"normal mode", false, true, held.bytes, 0},
-      {"service mode, No", true, false, held.bytes, 1},
+      {"normal mode", false, true, held.Encode(), 0},
+      {"service mode, No", true, false, held.Encode(), 1},
       {"service mode, Yes on 7 March 2006",
        true,
        true,

@@ -98,9 +98,7 @@ TEST_F(SimDeviceTest, RestoreTakesExactlyTwelveSystemBytesAndMakesTheDeviceBusy)
   EXPECT_FALSE(Live(CMD_RESTORE_DEFAULTS, 0, std::span(system, 11)));
   ASSERT_TRUE(Live(CMD_RESTORE_DEFAULTS, 0, system));
   EXPECT_TRUE(device.Busy());
-  SystemData expected;
-  std::copy(std::begin(system), std::end(system), expected.bytes.begin());
-  EXPECT_EQ(device.StoredImage(), sim::DeviceDefaults(expected));
+  EXPECT_EQ(device.StoredImage(), sim::DeviceDefaults(SystemData::Decode(system)));
   EXPECT_EQ(device.StoredImage().DeliveryDay(), 7);
 }
 
