@@ -198,13 +198,20 @@ void RestoreDefaults(CliContext& context, bool initSystemData, bool json) {
   SettingsImage image;
   const std::uint16_t length = ReadImage(context, image);  // the system data the device holds
   if (length == 0) throw Failure(kExitDevice, "the device declares no settings image");
+  // No question here: the command line has said whether the system data is to be fresh.
+  const settings::LocalDate today = settings::TodayLocal();
+  const SystemData system = initSystemData ? SystemData::Fresh(today.year, today.month, today.day)
+                                           : image.GetSystemData();
   SystemTiming timing;
-  settings::TransferHooks hooks;
-  hooks.askInitSystemData = [] { return true; };
-  settings::SettingsTransfer transfer(context.Link(), timing, image, hooks);
-  if (!transfer.RestoreDefaults(length, initSystemData)) {
-    throw Failure(kExitDevice, "the device did not take the restore command");
-  }
+  settings::SettingsTransfer transfer(context.Link(), timing, image);
+  const bool restored = transfer.RestoreDefaults(system);
+  // Read back as the panel does, and play the selected curve of the defaults, so the device
+  // runs what it now holds.
+  transfer.ReadImage(length);
+  const EqCurve curve = image.Curve(image.PresetIndex());
+  context.Link().SetEqualization(curve.CurveMode(), curve.T(0), curve.T(1), curve.T(2), curve.T(3),
+                                 false);
+  if (!restored) throw Failure(kExitDevice, "the device did not take the restore command");
   if (json) {
     PrintJson({{"restored", true}, {"fresh_system_data", initSystemData}});
   } else {

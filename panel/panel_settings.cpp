@@ -47,8 +47,7 @@ void CPropertyVELMOR::UpdateData(bool saveAndValidate) {
 
 void CPropertyVELMOR::ShowGain() {
   ControlAs<QLabel>(IDC_GAIN_LABEL)->setText(panel::GainText(m_image.PhonoGain()));
-  m_link.Request(nullptr, CMD_SET_GAIN, static_cast<std::uint16_t>(m_image.PhonoGain()), 0, 0, 0,
-                 nullptr);
+  m_link.SetGain(m_image.PhonoGain());
 }
 
 void CPropertyVELMOR::ShowDeliveryDate() {
@@ -121,15 +120,32 @@ void CPropertyVELMOR::GatherControls() {
 }
 
 void CPropertyVELMOR::ReadSettings() {
-  m_transfer.ReadSettings(m_identity.ImageLength());
+  // Whether or not every chunk came, the controls show the image as it now stands and the
+  // device gets the selected curve.
+  m_transfer.ReadImage(m_identity.ImageLength());
+  FillControls();
+  m_link.SetEqualization(m_currentCurve.CurveMode(), m_currentCurve.T(0), m_currentCurve.T(1),
+                         m_currentCurve.T(2), m_currentCurve.T(3), false);
 }
 
 void CPropertyVELMOR::WriteSettings() {
-  m_transfer.WriteSettings(m_identity.ImageLength());
+  const std::uint16_t length = m_identity.ImageLength();
+  if (length == 0) return;
+  GatherControls();
+  m_transfer.WriteImage(length);
 }
 
 void CPropertyVELMOR::RestoreDefaults() {
-  m_transfer.RestoreDefaults(m_identity.ImageLength(), m_bService != 0);
+  const std::uint16_t length = m_identity.ImageLength();
+  if (length == 0) return;
+  // The system data as last read or gathered, unless the technician asks for fresh data.
+  SystemData system = m_image.GetSystemData();
+  if (m_bService && AskInitSystemData()) {
+    const settings::LocalDate today = m_today ? m_today() : settings::TodayLocal();
+    system = SystemData::Fresh(today.year, today.month, today.day);
+  }
+  m_transfer.RestoreDefaults(system);
+  ReadSettings();
 }
 
 bool CPropertyVELMOR::AskInitSystemData() {
@@ -158,9 +174,9 @@ void CPropertyVELMOR::OnDefaultSettings() {
 
 void CPropertyVELMOR::OnOutputRateChosen(int index) {
   const auto code = ControlAs<QComboBox>(IDC_OUTPUT_RATE)->itemData(index).toUInt();
-  m_link.Request(nullptr, CMD_SET_OUTPUT_RATE, code, 0, 0, 0, nullptr);
+  m_link.SetOutputRate(code);
 }
 
 void CPropertyVELMOR::OnPolarityChosen(int index) {
-  m_link.Request(nullptr, CMD_SET_POLARITY, static_cast<unsigned>(index), 0, 0, 0, nullptr);
+  m_link.SetPolarity(static_cast<unsigned>(index));
 }

@@ -215,7 +215,7 @@ class PanelByHandTest : public QObject {
 
   SettingsImage StoredImage() {
     SettingsImage image;
-    settings::SettingsTransfer transfer(m_link, m_timing, image, {});
+    settings::SettingsTransfer transfer(m_link, m_timing, image);
     [&] { QVERIFY(transfer.ReadImage(kImageLength)); }();
     return image;
   }

@@ -90,6 +90,19 @@ class PanelSettingsTest : public QObject {
     QCOMPARE(rig.Get<QComboBox>(IDC_POLARITY)->currentIndex(), 0);  // refilled from the image
   }
 
+  void aFailedReadStillShowsTheImageAndSendsTheCurve() {
+    PanelRig rig;
+    rig.Open();
+    rig.Choose(IDC_POLARITY, 1);
+    rig.SetFaults([](SimFaults& f) { f.failCommands.insert(CMD_READ_SETTINGS); });
+    rig.ClearFrames();
+    rig.Click(IDC_READ_SETTINGS);
+    QCOMPARE(rig.Frames(CMD_READ_SETTINGS).size(), std::size_t{1});
+    QCOMPARE(rig.Get<QComboBox>(IDC_POLARITY)->currentIndex(), 0);  // refilled from the image
+    QCOMPARE(rig.Frames(CMD_SET_GAIN).size(), std::size_t{1});
+    QCOMPARE(rig.Frames(CMD_SET_EQUALIZATION).size(), std::size_t{1});
+  }
+
   void defaultSettingsKeepTheSystemData() {
     PanelRig rig;
     rig.StoreDefaultsWith([](SettingsImage& image) {
