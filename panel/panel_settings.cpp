@@ -1,13 +1,11 @@
 // The panel's settings: bound fields, filling the controls from the image and gathering them
 // back, gain, polarity, output rate, serial number, delivery date and the three settings buttons.
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 
 #include "panel/field_text.h"
 #include "panel/property_velmor.h"
@@ -140,19 +138,12 @@ void CPropertyVELMOR::RestoreDefaults() {
   if (length == 0) return;
   // The system data as last read or gathered, unless the technician asks for fresh data.
   SystemData system = m_image.GetSystemData();
-  if (m_bService && AskInitSystemData()) {
-    const settings::LocalDate today = m_today ? m_today() : settings::TodayLocal();
+  if (m_bService && m_services.askInitSystemData(*this)) {
+    const settings::LocalDate today = m_services.today();
     system = SystemData::Fresh(today.year, today.month, today.day);
   }
   m_transfer.RestoreDefaults(system);
   ReadSettings();
-}
-
-bool CPropertyVELMOR::AskInitSystemData() {
-  if (m_askInitSystemData) return m_askInitSystemData();
-  return QMessageBox::question(this, QApplication::applicationName(),
-                               QStringLiteral("Initialize system data, too?"),
-                               QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
 void CPropertyVELMOR::OnReadSettings() {

@@ -1,5 +1,6 @@
 #include "panel/property_velmor.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -8,6 +9,7 @@
 #include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
@@ -64,10 +66,34 @@ const std::array<CPropertyVELMOR::SpeedControls, 3> CPropertyVELMOR::kSpeeds = {
     {78, SettingsImage::Speed::k78, IDC_SPEED78, IDC_LOCK78, IDC_ABS78, IDC_REL78},
 }};
 
-CPropertyVELMOR::CPropertyVELMOR(CDeviceLink& link, Timing& timing, QWidget* parent)
+PanelServices DesktopServices() {
+  PanelServices services;
+  services.askInitSystemData = [](QWidget& panel) {
+    return QMessageBox::question(&panel, QApplication::applicationName(),
+                                 QStringLiteral("Initialize system data, too?"),
+                                 QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+  };
+  services.today = [] { return settings::TodayLocal(); };
+  services.embeddedVersion = [] { return panel::EmbeddedApplicationVersion(); };
+  services.createUpdateWorker = [](CDeviceLink& link, Timing& timing) -> CTarnThread* {
+    // Suspended until started; it deletes itself when it ends.
+    auto* worker = new CTarnThread(link, timing);
+    worker->m_bBoot = false;
+    return worker;
+  };
+  services.runHardwareTest = [](QWidget& panel) {
+    CHardwareTest test(&panel);
+    test.exec();
+  };
+  return services;
+}
+
+CPropertyVELMOR::CPropertyVELMOR(CDeviceLink& link, Timing& timing, PanelServices services,
+                                 QWidget* parent)
     : QDialog(parent),
       m_link(link),
       m_timing(timing),
+      m_services(std::move(services)),
       m_transfer(link, timing, m_image),
       m_statusTimer(this),
       m_voltageTimer(this),
@@ -98,19 +124,6 @@ CPropertyVELMOR::CPropertyVELMOR(CDeviceLink& link, Timing& timing, QWidget* par
   Control(IDC_MOTOR_VOLTAGE)->installEventFilter(this);
   // Enter in a field must never press a button such as "&Software Update".
   for (QPushButton* button : findChildren<QPushButton*>()) button->setAutoDefault(false);
-
-  m_embeddedVersion = [] { return panel::EmbeddedApplicationVersion(); };
-  m_createUpdateWorker = [](CPropertyVELMOR& panel) -> QThread* {
-    // Suspended until started; it deletes itself when it ends.
-    auto* worker = new CTarnThread(panel.m_link, panel.m_timing);
-    worker->m_bBoot = false;
-    worker->m_pPanel = &panel;
-    return worker;
-  };
-  m_runHardwareTest = [](CPropertyVELMOR& panel) {
-    CHardwareTest test(&panel);
-    test.exec();
-  };
 
   ConnectSignals();
 }

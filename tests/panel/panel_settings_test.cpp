@@ -112,9 +112,9 @@ class PanelSettingsTest : public QObject {
       image.SetDeliveryDay(7);
     });
     const auto kept = rig.device.StoredImage().GetSystemData().Encode();
-    rig.Open();
     bool asked = false;
-    rig.panel->m_askInitSystemData = [&] { return asked = true; };
+    rig.services.askInitSystemData = [&](QWidget&) { return asked = true; };
+    rig.Open();
     rig.Click(IDC_DEFAULT_SETTINGS);
     QVERIFY(!asked);
     QCOMPARE(rig.Frames(CMD_RESTORE_DEFAULTS).size(), std::size_t{1});
@@ -127,15 +127,16 @@ class PanelSettingsTest : public QObject {
 
   void defaultSettingsInServiceModeCanStartAfresh() {
     PanelRig rig;
+    bool answer = true;
+    rig.services.askInitSystemData = [&](QWidget&) { return answer; };
+    rig.services.today = [] { return settings::LocalDate{2006, 3, 7}; };
     rig.Open(true);
-    rig.panel->m_askInitSystemData = [] { return true; };
-    rig.panel->m_today = [] { return settings::LocalDate{2006, 3, 7}; };
     rig.Click(IDC_DEFAULT_SETTINGS);
     const std::vector<std::uint8_t> fresh{0, 6, 3, 7, 0x64, 0, 0, 0, 3, 0, 0, 0};
     QCOMPARE(rig.Frames(CMD_RESTORE_DEFAULTS).back().Data(), fresh);
     QCOMPARE(rig.Text(IDC_SERIAL), QStringLiteral("00100"));
 
-    rig.panel->m_askInitSystemData = [] { return false; };
+    answer = false;
     rig.Click(IDC_DEFAULT_SETTINGS);
     QCOMPARE(rig.Frames(CMD_RESTORE_DEFAULTS).back().Data(), fresh);
   }

@@ -30,6 +30,7 @@ class PanelUpdateTest : public QObject {
 
   void updateRunsToTheEnd() {
     PanelRig rig;
+    rig.services.createUpdateWorker = DesktopServices().createUpdateWorker;
     rig.Open();
     QCOMPARE(rig.Text(IDC_APP_VERSION),
              QStringLiteral("App.:V1.012, 01.02.2006 (***V1.013, 05.03.2006***)"));
@@ -53,6 +54,7 @@ class PanelUpdateTest : public QObject {
   // The worker and the panel's status poll share the link while the packets go out.
   void statusPollRunsDuringTheDownload() {
     PanelRig rig;
+    rig.services.createUpdateWorker = DesktopServices().createUpdateWorker;
     rig.Open();
     int packet = 0;
     rig.device.SetTrace([&rig, &packet](const SimTraceEntry& entry) {
@@ -124,9 +126,14 @@ class PanelUpdateTest : public QObject {
 
   void workerThatCannotBeCreatedChangesNothing() {
     PanelRig rig;
+    bool asked = false;
+    rig.services.createUpdateWorker = [&](CDeviceLink&, Timing&) -> CTarnThread* {
+      asked = true;
+      return nullptr;
+    };
     rig.Open();
-    rig.panel->m_createUpdateWorker = [](CPropertyVELMOR&) { return nullptr; };
     rig.Click(IDC_SOFTWARE_UPDATE);
+    QVERIFY(asked);
     QVERIFY(!rig.panel->UpdateRunning());
     QVERIFY(rig.panel->Control(IDC_WRITE_SETTINGS)->isEnabled());
     QVERIFY(!rig.panel->Control(IDC_PROGRESS)->isVisible());
