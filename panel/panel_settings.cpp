@@ -79,11 +79,7 @@ void CPropertyVELMOR::FillControls() {
   }
   ShowVoltage(m_image.MotorVoltage());
 
-  auto* eqType = ControlAs<QComboBox>(IDC_EQ_TYPE);
-  eqType->clear();
-  for (std::size_t slot = 0; slot < SettingsImage::kCurveCount; ++slot) {
-    eqType->addItem(QString::fromLatin1(m_image.Curve(slot).Name()));
-  }
+  ListCurveNames();
   SelectCurve(static_cast<int>(m_image.PresetIndex()));
 
   FillSpeedControls();

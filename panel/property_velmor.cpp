@@ -69,9 +69,12 @@ const std::array<CPropertyVELMOR::SpeedControls, 3> CPropertyVELMOR::kSpeeds = {
 PanelServices DesktopServices() {
   PanelServices services;
   services.askInitSystemData = [](QWidget& panel) {
+    // Yes replaces the serial number and the delivery date, which nothing can read back: Enter
+    // alone must not do that.
     return QMessageBox::question(&panel, QApplication::applicationName(),
                                  QStringLiteral("Initialize system data, too?"),
-                                 QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+                                 QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::No) == QMessageBox::Yes;
   };
   services.today = [] { return settings::TodayLocal(); };
   services.embeddedVersion = [] { return panel::EmbeddedApplicationVersion(); };

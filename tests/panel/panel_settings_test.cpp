@@ -2,6 +2,7 @@
 
 #include <QDateEdit>
 #include <QGuiApplication>
+#include <QMessageBox>
 #include <QRandomGenerator>
 #include <QTest>
 
@@ -139,6 +140,28 @@ class PanelSettingsTest : public QObject {
     answer = false;
     rig.Click(IDC_DEFAULT_SETTINGS);
     QCOMPARE(rig.Frames(CMD_RESTORE_DEFAULTS).back().Data(), fresh);
+  }
+
+  // The question box itself, answered with Enter alone: the serial number and the delivery
+  // date must survive it.
+  void enterInTheSystemDataQuestionKeepsTheSystemData() {
+    PanelRig rig;
+    rig.StoreDefaultsWith([](SettingsImage& image) { image.SetSerialNumber(4711); });
+    const auto kept = rig.device.StoredImage().GetSystemData().Encode();
+    rig.services.askInitSystemData = DesktopServices().askInitSystemData;  // the real box
+    rig.Open(true);
+    QString question;
+    QTimer::singleShot(0, [&question] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (!box) return;
+      question = box->text();
+      QTest::keyClick(box->focusWidget() ? box->focusWidget() : box, Qt::Key_Return);
+    });
+    rig.Click(IDC_DEFAULT_SETTINGS);
+    QCOMPARE(question, QStringLiteral("Initialize system data, too?"));
+    QCOMPARE(rig.Frames(CMD_RESTORE_DEFAULTS).back().Data(),
+             std::vector<std::uint8_t>(kept.begin(), kept.end()));
+    QCOMPARE(rig.Text(IDC_SERIAL), QStringLiteral("04711"));
   }
 
   void serialBeyondFiveDigitsSurvives() {
