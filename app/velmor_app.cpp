@@ -44,7 +44,7 @@ bool CVelmorApp::InitInstance(int& argc, char** argv) {
 
   SystemTiming timing;
   {
-    CPropertyVELMOR panel(m_link, timing);
+    CPropertyVELMOR panel(m_link, timing, DesktopServices());
     panel.m_bService = modes.service ? 1 : 0;
     panel.m_bAdvanced = modes.advanced ? 1 : 0;
     QObject::connect(&single, &app::SinglePanel::RaiseAsked, &panel, [&panel] {

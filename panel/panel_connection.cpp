@@ -159,7 +159,7 @@ void CPropertyVELMOR::ShowVersions() {
   if (m_identity.ApplicationRunning()) {
     const DeviceIdentity::Firmware running = m_identity.Application();
     QString suffix;
-    if (const auto embedded = m_embeddedVersion ? m_embeddedVersion() : std::nullopt;
+    if (const auto embedded = m_services.embeddedVersion();
         embedded && (embedded->major != running.major || embedded->minor != running.minor)) {
       suffix = QString::fromStdString(
           " (***" + device::FormatVersion(embedded->major, embedded->minor) + ", " +
@@ -219,5 +219,5 @@ bool CPropertyVELMOR::nativeEvent(const QByteArray& eventType, void* message, qi
 #endif
 
 void CPropertyVELMOR::OnHardwareTest() {
-  if (m_runHardwareTest) m_runHardwareTest(*this);
+  m_services.runHardwareTest(*this);
 }

@@ -31,6 +31,7 @@ class PanelUpdateTest : public QObject {
 
   void updateRunsToTheEnd() {
     PanelRig rig;
+    rig.services.createUpdateWorker = DesktopServices().createUpdateWorker;
     rig.Open();
     QCOMPARE(rig.Text(IDC_APP_VERSION),
              QStringLiteral("App.:V1.012, 01.02.2006 (***V1.013, 05.03.2006***)"));
@@ -54,6 +55,7 @@ class PanelUpdateTest : public QObject {
   // The worker and the panel's status poll share the link while the packets go out.
   void statusPollRunsDuringTheDownload() {
     PanelRig rig;
+    rig.services.createUpdateWorker = DesktopServices().createUpdateWorker;
     rig.Open();
     int packet = 0;
     rig.device.SetTrace([&rig, &packet](const SimTraceEntry& entry) {
@@ -97,6 +99,7 @@ class PanelUpdateTest : public QObject {
   void strayKeysAfterAnUpdateSendNothing() {
     QFETCH(bool, loaderShown);
     PanelRig rig;
+    rig.services.createUpdateWorker = DesktopServices().createUpdateWorker;
     rig.Open();
     QVERIFY(rig.Activate());
     // The notice comes while the loader takes the packets; they go slowly until the panel
@@ -175,9 +178,14 @@ class PanelUpdateTest : public QObject {
 
   void workerThatCannotBeCreatedChangesNothing() {
     PanelRig rig;
+    bool asked = false;
+    rig.services.createUpdateWorker = [&](CDeviceLink&, Timing&) -> CTarnThread* {
+      asked = true;
+      return nullptr;
+    };
     rig.Open();
-    rig.panel->m_createUpdateWorker = [](CPropertyVELMOR&) { return nullptr; };
     rig.Click(IDC_SOFTWARE_UPDATE);
+    QVERIFY(asked);
     QVERIFY(!rig.panel->UpdateRunning());
     QVERIFY(rig.panel->Control(IDC_WRITE_SETTINGS)->isEnabled());
     QVERIFY(!rig.panel->Control(IDC_PROGRESS)->isVisible());

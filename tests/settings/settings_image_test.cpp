@@ -239,7 +239,7 @@ TEST(SystemData, FreshBlockIsByteExact) {
   const SystemData fresh = SystemData::Fresh(2006, 3, 7);
   const std::array<std::uint8_t, 12> expected = {0x00, 0x06, 0x03, 0x07, 0x64, 0x00,
                                                  0x00, 0x00, 0x03, 0x00, 0x00, 0x00};
-  EXPECT_EQ(fresh.bytes, expected);
+  EXPECT_EQ(fresh.Encode(), expected);
 }
 
 }  // namespace
