@@ -29,9 +29,9 @@ long long MsSince(Clock::time_point then) {
   return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - then).count();
 }
 
-// A viewable top-level window of that title (there is no window manager, so top-level windows
-// are the root's children).
-Window FindWindow(Display* display, const std::string& title) {
+// A viewable top-level window of that title that takes the ping (there is no window manager, so
+// top-level windows are the root's children).
+Window FindWindow(Display* display, const std::string& title, Atom ping) {
   Window root = DefaultRootWindow(display);
   Window parent = 0;
   Window* children = nullptr;
@@ -45,9 +45,19 @@ Window FindWindow(Display* display, const std::string& title) {
       continue;
     }
     char* name = nullptr;
+    bool named = false;
     if (XFetchName(display, children[i], &name) != 0 && name != nullptr) {
-      if (title == name) found = children[i];
+      named = title == name;
       XFree(name);
+    }
+    // Qt gives a helper window the same title; only the real one takes the ping.
+    Atom* protocols = nullptr;
+    int protocolCount = 0;
+    if (named && XGetWMProtocols(display, children[i], &protocols, &protocolCount) != 0) {
+      for (int p = 0; p < protocolCount; ++p) {
+        if (protocols[p] == ping) found = children[i];
+      }
+      XFree(protocols);
     }
   }
   if (children != nullptr) XFree(children);
@@ -71,10 +81,12 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "ping_watch: cannot open the display\n");
     return 1;
   }
+  const Atom protocols = XInternAtom(display, "WM_PROTOCOLS", False);
+  const Atom ping = XInternAtom(display, "_NET_WM_PING", False);
   Window window = 0;
   const auto searchStart = Clock::now();
   while (window == 0 && g_stop == 0) {
-    window = FindWindow(display, argv[1]);
+    window = FindWindow(display, argv[1], ping);
     if (window == 0) {
       if (MsSince(searchStart) > 60000) break;
       poll(nullptr, 0, 50);
@@ -86,10 +98,9 @@ int main(int argc, char** argv) {
   }
 
   const Window root = DefaultRootWindow(display);
-  const Atom protocols = XInternAtom(display, "WM_PROTOCOLS", False);
-  const Atom ping = XInternAtom(display, "_NET_WM_PING", False);
-  // The answer goes to the root window for the window manager; substructure notify sees it too.
-  XSelectInput(display, root, SubstructureNotifyMask);
+  // The answer goes to the root window for the window manager, with the structure notify mask
+  // (some toolkits use substructure notify).
+  XSelectInput(display, root, StructureNotifyMask | SubstructureNotifyMask);
 
   std::map<long, Clock::time_point> pending;  // sent and not yet answered, by number
   long next = 1;
