@@ -8,9 +8,9 @@ RESET ?=
 CTEST_ARGS ?=
 # The ThreadSanitizer run: the link, the socket server, the update worker and the panel during an
 # update (its status timer polls while the worker programs).
-TSAN_TESTS := DeviceLinkTest|SocketServerTest|ControlTest|tarn_thread_test|panel_update_tests|ImageDownload|FileDownload|VelmorctlSimTest
+TSAN_TESTS := DeviceLinkTest|panel_alive_tests|SocketServerTest|ControlTest|tarn_thread_test|panel_update_tests|ImageDownload|FileDownload|VelmorctlSimTest
 # The binaries that hold them: the ThreadSanitizer build makes only these.
-TSAN_TARGETS := device_tests sim_socket_tests tarn_thread_test panel_update_tests firmware_tests velmorctl_sim_tests
+TSAN_TARGETS := device_tests panel_alive_tests sim_socket_tests tarn_thread_test panel_update_tests firmware_tests velmorctl_sim_tests
 # Empty: build everything.
 BUILD_TARGETS ?=
 # `make fuzz`: every fuzz target for FUZZ_SECONDS each, on its corpus in build-fuzz/corpus.

@@ -20,7 +20,30 @@ std::string CDeviceLink::DeviceName() const {
   return *m_path.load();
 }
 
+void CDeviceLink::SetExchangeRunner(ExchangeRunner* runner) {
+  m_runnerThread.store(std::this_thread::get_id());
+  m_runner.store(runner);
+}
+
+void CDeviceLink::ReleaseExchangeRunner(ExchangeRunner* runner) {
+  m_runner.compare_exchange_strong(runner, nullptr);
+}
+
+ExchangeRunner* CDeviceLink::RunnerForCaller() const {
+  ExchangeRunner* runner = m_runner.load();
+  if (runner == nullptr || m_runnerThread.load() != std::this_thread::get_id()) return nullptr;
+  return runner;
+}
+
 bool CDeviceLink::IsPresent() {
+  ExchangeRunner* runner = RunnerForCaller();
+  if (runner == nullptr) return IsPresentHere();
+  bool present = false;
+  runner->Run([&] { present = IsPresentHere(); });
+  return present;
+}
+
+bool CDeviceLink::IsPresentHere() {
   const auto path = m_path.load();
   if (path->empty()) return false;
   const DeviceChannel::Handle handle = m_channel->Open(*path);
@@ -36,6 +59,18 @@ CDeviceLink::LastRequest CDeviceLink::Last() const {
 
 bool CDeviceLink::Request(ControlReply* reply, unsigned command, unsigned value, unsigned indexLow,
                           unsigned indexHigh, unsigned length, const void* data) {
+  ExchangeRunner* runner = RunnerForCaller();
+  if (runner == nullptr) {
+    return RequestHere(reply, command, value, indexLow, indexHigh, length, data);
+  }
+  bool ok = false;
+  runner->Run([&] { ok = RequestHere(reply, command, value, indexLow, indexHigh, length, data); });
+  return ok;
+}
+
+bool CDeviceLink::RequestHere(ControlReply* reply, unsigned command, unsigned value,
+                              unsigned indexLow, unsigned indexHigh, unsigned length,
+                              const void* data) {
   std::lock_guard guard(m_lock);
   const auto remember = [this, command](Outcome outcome) {
     m_last.store(static_cast<std::uint16_t>((command & 0xFF) |

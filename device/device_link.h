@@ -7,8 +7,10 @@
 #include <mutex>
 #include <span>
 #include <string>
+#include <thread>
 
 #include "device/device_channel.h"
+#include "device/exchange_runner.h"
 #include "device/wire.h"
 
 class CDeviceLink {
@@ -39,6 +41,12 @@ class CDeviceLink {
   // Stores a copy of the path; null stores an empty path, which never opens.
   void SetDeviceName(const char* path);
   std::string DeviceName() const;
+  // From now on IsPresent and Request called on this thread run through `runner`; other threads
+  // (the update worker) go on exchanging directly. Null removes it; the runner must outlive its
+  // installation.
+  void SetExchangeRunner(ExchangeRunner* runner);
+  // Removes `runner` if it is still the one installed.
+  void ReleaseExchangeRunner(ExchangeRunner* runner);
   // Opens the device object and closes it at once. Sends nothing, takes no lock.
   bool IsPresent();
   // One exchange. `reply` is null when no answer is wanted; only the low 8 bits of the index
@@ -75,6 +83,12 @@ class CDeviceLink {
   bool SetMotorVoltage(std::uint16_t voltage);
 
  private:
+  bool IsPresentHere();
+  bool RequestHere(ControlReply* reply, unsigned command, unsigned value, unsigned indexLow,
+                   unsigned indexHigh, unsigned length, const void* data);
+  // The runner when the caller is the thread that installed it, else null.
+  ExchangeRunner* RunnerForCaller() const;
+
   // The path is replaced as a whole so that IsPresent can read it without the lock while a
   // connect stores it again; stores happen under m_lock.
   std::atomic<std::shared_ptr<const std::string>> m_path;
@@ -83,4 +97,6 @@ class CDeviceLink {
   std::unique_ptr<DeviceChannel> m_channel;
   // Command in the low byte, Outcome above it; written under m_lock, read without it.
   std::atomic<std::uint16_t> m_last{0};
+  std::atomic<ExchangeRunner*> m_runner{nullptr};
+  std::atomic<std::thread::id> m_runnerThread;  // the thread whose exchanges go to m_runner
 };

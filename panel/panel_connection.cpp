@@ -213,7 +213,9 @@ void CPropertyVELMOR::OnDeviceChange() {
 
 #ifdef _WIN32
 bool CPropertyVELMOR::nativeEvent(const QByteArray& eventType, void* message, qintptr* result) {
-  if (static_cast<const MSG*>(message)->message == WM_DEVICECHANGE) OnDeviceChange();
+  if (static_cast<const MSG*>(message)->message == WM_DEVICECHANGE) {
+    WhenIdle(kHeldDeviceChange, [this] { OnDeviceChange(); });
+  }
   return QDialog::nativeEvent(eventType, message, result);
 }
 #endif

@@ -46,6 +46,7 @@ void CPropertyVELMOR::OnUpdateStatus(unsigned percent, const QString& text) {
 }
 
 void CPropertyVELMOR::OnUpdateEnd(bool success) {
+  if (m_deviceThread.Hold(kHeldUpdateEnd, [this, success] { OnUpdateEnd(success); })) return;
   m_pUpdateThread = nullptr;
   m_updateLock.reset();
   m_sound.Play();

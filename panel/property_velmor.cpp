@@ -97,6 +97,7 @@ CPropertyVELMOR::CPropertyVELMOR(CDeviceLink& link, Timing& timing, PanelService
       m_link(link),
       m_timing(timing),
       m_services(std::move(services)),
+      m_deviceThread(this),
       m_transfer(link, timing, m_image),
       m_statusTimer(this),
       m_voltageTimer(this),
@@ -111,11 +112,15 @@ CPropertyVELMOR::CPropertyVELMOR(CDeviceLink& link, Timing& timing, PanelService
   m_statusTimer.setObjectName(QStringLiteral("STATUS_TIMER"));
   m_voltageTimer.setObjectName(QStringLiteral("VOLTAGE_TIMER"));
   m_statusTimer.setInterval(1000);
-  connect(&m_statusTimer, &QTimer::timeout, this, [this] { OnTimer(STATUS_TIMER); });
-  connect(&m_voltageTimer, &QTimer::timeout, this, [this] { OnTimer(VOLTAGE_TIMER); });
+  connect(&m_statusTimer, &QTimer::timeout, this,
+          [this] { WhenIdle(kHeldStatusTimer, [this] { OnTimer(STATUS_TIMER); }); });
+  connect(&m_voltageTimer, &QTimer::timeout, this,
+          [this] { WhenIdle(kHeldVoltageTimer, [this] { OnTimer(VOLTAGE_TIMER); }); });
   m_reconnectTimer.setSingleShot(true);
-  connect(&m_reconnectTimer, &QTimer::timeout, this, [this] { Connect(); });
-  connect(&m_deviceWatch, &panel::DeviceFolderWatch::Changed, this, [this] { OnDeviceChange(); });
+  connect(&m_reconnectTimer, &QTimer::timeout, this,
+          [this] { WhenIdle(kHeldReconnect, [this] { Connect(); }); });
+  connect(&m_deviceWatch, &panel::DeviceFolderWatch::Changed, this,
+          [this] { WhenIdle(kHeldDeviceChange, [this] { OnDeviceChange(); }); });
 
   // The serial number takes the whole 32-bit range; the date picker the years a byte can hold.
   ControlAs<QLineEdit>(IDC_SERIAL)->setMaxLength(10);
@@ -129,9 +134,16 @@ CPropertyVELMOR::CPropertyVELMOR(CDeviceLink& link, Timing& timing, PanelService
   for (QPushButton* button : findChildren<QPushButton*>()) button->setAutoDefault(false);
 
   ConnectSignals();
+  m_link.SetExchangeRunner(&m_deviceThread);
 }
 
-CPropertyVELMOR::~CPropertyVELMOR() = default;
+CPropertyVELMOR::~CPropertyVELMOR() {
+  m_link.ReleaseExchangeRunner(&m_deviceThread);
+}
+
+void CPropertyVELMOR::WhenIdle(HeldCall key, std::function<void()> call) {
+  if (!m_deviceThread.Hold(key, call)) call();
+}
 
 void CPropertyVELMOR::ConnectSignals() {
   for (auto it = m_controls.cbegin(); it != m_controls.cend(); ++it) {
@@ -259,6 +271,11 @@ void CPropertyVELMOR::showEvent(QShowEvent* event) {
 }
 
 void CPropertyVELMOR::closeEvent(QCloseEvent* event) {
+  // Never in the middle of an exchange: the close comes again once it is over.
+  if (m_deviceThread.Hold(kHeldClose, [this] { close(); })) {
+    event->ignore();
+    return;
+  }
   // The worker posts to this panel until it ends, so the panel stays while it runs.
   if (UpdateRunning()) {
     event->ignore();

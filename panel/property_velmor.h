@@ -24,6 +24,7 @@
 #include "panel/asterisk_sound.h"
 #include "panel/control_ids.h"
 #include "panel/device_folder_watch.h"
+#include "panel/device_thread.h"
 #include "settings/settings_image.h"
 #include "settings/settings_transfer.h"
 
@@ -84,6 +85,8 @@ class CPropertyVELMOR : public QDialog {
   const EqCurve& CurrentCurve() const { return m_currentCurve; }
   int SelectedCurve() const { return m_selectedCurve; }
   bool UpdateRunning() const { return m_pUpdateThread != nullptr; }
+  // The thread the panel's exchanges run on while the window waits.
+  panel::DeviceThread& DeviceThread() { return m_deviceThread; }
 
   // Initialisation, once, before the panel is first shown (showEvent runs it if nobody did).
   bool OnInitDialog();
@@ -178,10 +181,23 @@ class CPropertyVELMOR : public QDialog {
   void OnCorrectionScroll(int which);
   void FillSpeedControls();
 
+  // What the event loop starts while the window waits for an exchange runs after it, once.
+  enum HeldCall {
+    kHeldStatusTimer,
+    kHeldVoltageTimer,
+    kHeldReconnect,
+    kHeldDeviceChange,
+    kHeldUpdateEnd,
+    kHeldClose
+  };
+  // Runs `call` now, or once the exchange the window waits for is over.
+  void WhenIdle(HeldCall key, std::function<void()> call);
+
   CDeviceLink& m_link;
   Timing& m_timing;
   PanelServices m_services;
-  QHash<int, QWidget*> m_controls;  // every control with an id, by id
+  panel::DeviceThread m_deviceThread;  // installed into m_link for this panel's lifetime
+  QHash<int, QWidget*> m_controls;     // every control with an id, by id
 
   SettingsImage m_image;      // the model every control shows
   DeviceIdentity m_identity;  // of the last successful Connect

@@ -1,6 +1,7 @@
 #pragma once
 // The wait cursor for as long as the guard lives.
 
+#include <QCursor>
 #include <QGuiApplication>
 
 namespace panel {

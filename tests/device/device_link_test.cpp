@@ -259,6 +259,60 @@ TEST_F(DeviceLinkTest, WaitForApplicationOutlastsTheBootLoaderAndTheRestart) {
   EXPECT_EQ(timing.TotalSleptMs() - slept, 5 * device::kRestartPollPauseMs + 3000);
 }
 
+// Runs each exchange on a thread of its own, as the panel's device thread does, and notes on
+// which thread the device saw it.
+class ThreadRunner final : public ExchangeRunner {
+ public:
+  void Run(const std::function<void()>& exchange) override {
+    ++runs;
+    std::thread(exchange).join();
+  }
+  std::atomic<int> runs{0};
+};
+
+TEST_F(DeviceLinkTest, RunnerTakesOnlyTheInstallingThreadsExchanges) {
+  std::vector<std::thread::id> seenOn;
+  device.On(CMD_GET_IDENTITY, [&](const RecordedFrame&, std::uint8_t* reply) {
+    seenOn.push_back(std::this_thread::get_id());
+    reply[6] = 0x42;
+    return true;
+  });
+  ThreadRunner runner;
+  link->SetExchangeRunner(&runner);
+
+  // Same frame and the same answer through the runner, and presence too.
+  ControlReply reply;
+  EXPECT_TRUE(link->Request(&reply, CMD_GET_IDENTITY, 0, 0, 0, 0, nullptr));
+  EXPECT_EQ(reply.bytes[6], 0x42);
+  EXPECT_TRUE(link->IsPresent());
+  EXPECT_EQ(runner.runs, 2);
+  ASSERT_EQ(seenOn.size(), 1u);
+  EXPECT_NE(seenOn[0], std::this_thread::get_id());
+  EXPECT_EQ(OnlyFrame(), (Bytes{CMD_GET_IDENTITY, 0, 0, 0, 0, 0}));
+  device.SetPlugged(false);
+  EXPECT_FALSE(link->IsPresent());
+  EXPECT_EQ(runner.runs, 3);
+  device.SetPlugged(true);
+
+  // An update worker's exchanges stay on the worker's thread.
+  std::thread worker(
+      [&] { EXPECT_TRUE(link->Request(&reply, CMD_GET_IDENTITY, 0, 0, 0, 0, nullptr)); });
+  const std::thread::id workerId = worker.get_id();
+  worker.join();
+  EXPECT_EQ(runner.runs, 3);
+  ASSERT_EQ(seenOn.size(), 2u);
+  EXPECT_EQ(seenOn[1], workerId);
+
+  // Only the installed runner can be released; once released, nothing goes to it.
+  ThreadRunner other;
+  link->ReleaseExchangeRunner(&other);
+  EXPECT_TRUE(link->StartApplication());
+  EXPECT_EQ(runner.runs, 4);
+  link->ReleaseExchangeRunner(&runner);
+  EXPECT_TRUE(link->StartApplication());
+  EXPECT_EQ(runner.runs, 4);
+}
+
 TEST(DeviceIdentity, StatesFollowTheMarkers) {
   DeviceIdentity identity;
   EXPECT_FALSE(identity.ApplicationRunning());
