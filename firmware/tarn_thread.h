@@ -6,6 +6,7 @@
 //
 //   auto* worker = new CTarnThread(link);   // constructed = suspended
 //   worker->m_bBoot = false;                // application region
+//   worker->m_pPanel = this;
 //   connect(worker, &CTarnThread::UpdateStarted, this, ..., Qt::QueuedConnection);
 //   connect(worker, &CTarnThread::StatusPosted, this, ..., Qt::QueuedConnection);
 //   connect(worker, &CTarnThread::StatusSent, this, ..., Qt::BlockingQueuedConnection);
@@ -44,6 +45,7 @@ class CTarnThread : public QThread {
   // Set by the creator before start(); not touched afterwards.
   bool m_bBoot = false;   // false: application region; true: boot region
   QString m_strFileName;  // S-record file; empty selects the carried image
+  QObject* m_pPanel = nullptr;  // the window that connected the signals below and gets them
 
  signals:
   // Emitted on the worker's thread.

@@ -17,6 +17,8 @@ void CPropertyVELMOR::StartUpdate() {
   }
   CTarnThread* worker = m_services.createUpdateWorker(m_link, m_timing);
   if (!worker) return;
+  worker->m_bBoot = false;
+  worker->m_pPanel = this;
   connect(worker, &CTarnThread::UpdateStarted, this, &CPropertyVELMOR::OnUpdateStart,
           Qt::QueuedConnection);
   connect(worker, &CTarnThread::StatusPosted, this, &CPropertyVELMOR::OnUpdateStatus,
