@@ -43,8 +43,8 @@ class CTarnThread : public QThread {
   ~CTarnThread() override;
 
   // Set by the creator before start(); not touched afterwards.
-  bool m_bBoot = false;   // false: application region; true: boot region
-  QString m_strFileName;  // S-record file; empty selects the carried image
+  bool m_bBoot = false;         // false: application region; true: boot region
+  QString m_strFileName;        // S-record file; empty selects the carried image
   QObject* m_pPanel = nullptr;  // the window that connected the signals below and gets them
 
  signals:
