@@ -28,7 +28,7 @@ CMAKE_FLAGS = -G "$(GENERATOR)" -DVELMOR_WERROR=$(WERROR) -DVELMOR_SANITIZE="$(S
 # makes the zip for Windows users, then starts its panel under Wine to check it.
 WIN_BUILD ?= build-win
 
-.PHONY: deps configure configure-programs build test run package asan tsan fuzz clean format win win-qt win-test win-zip screenshots
+.PHONY: deps configure configure-programs build test run package asan tsan fuzz clean format lint win win-qt win-test win-zip screenshots
 
 deps:
 	@scripts/install-deps test
@@ -113,5 +113,11 @@ screenshots: build
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
+# The format check and clang-tidy (.clang-tidy) over the tracked sources, on the test build's
+# compile database.
+lint: configure
+	@scripts/install-deps lint
+	@JOBS=$(JOBS) scripts/lint $(BUILD)
+
 clean:
-	@rm -rf build build-asan build-tsan build-fuzz $(WIN_BUILD)
+	@rm -rf build build-asan build-tsan build-fuzz build-lint $(WIN_BUILD)
