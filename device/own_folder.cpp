@@ -86,6 +86,9 @@ int OpenOwnFolder(const std::string& folder, const FolderRole& role, bool create
     if (refusal.empty()) {
       refusal =
           std::string("cannot open the ") + role.what + " " + folder + ": " + std::strerror(error);
+      errno = error;  // a missing folder is no device, not a refusal
+    } else {
+      errno = EPERM;
     }
     return -1;
   }

@@ -23,7 +23,8 @@ inline constexpr FolderRole kDeviceFolderRole{"device folder",
 // Opens `folder` without following a link and checks the opened folder itself, so a swap
 // after the check cannot pass a foreign folder off as ours. Returns the open descriptor
 // (close it), or -1 with `refusal`: one line for people naming the folder, its owner and its
-// mode, and the fix. `create` makes a missing folder with mode 0700 first (not its parents).
+// mode, and the fix; errno is ENOENT when the folder does not exist. `create` makes a missing
+// folder with mode 0700 first (not its parents).
 int OpenOwnFolder(const std::string& folder, const FolderRole& role, bool create,
                   std::string& refusal);
 

@@ -23,6 +23,7 @@ int ConnectInOwnFolder(const std::string& path, std::string* refusal) {
   std::string why;
   const int folderFd = OpenOwnFolder(folder, kDeviceFolderRole, false, why);
   if (folderFd < 0) {
+    if (errno == ENOENT) return -1;  // no folder, so no device in it
     if (refusal != nullptr) *refusal = why;
     errno = EPERM;
     return -1;

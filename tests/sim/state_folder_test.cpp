@@ -55,6 +55,30 @@ TEST(SimStateFolder, UnusableFolderIsReported) {
   EXPECT_FALSE(error.empty());
 }
 
+#ifndef _WIN32
+// Whoever can write the state folder could hand the simulator a flash image of their own.
+TEST(SimStateFolder, AFolderOthersCanWriteOrALinkIsRefused) {
+  simtest::TempFolder folder;
+  const std::string shared = folder / "shared";
+  std::filesystem::create_directory(shared);
+  std::filesystem::permissions(shared, std::filesystem::perms::all);
+  const std::string link = folder / "link";
+  std::filesystem::create_directory_symlink(folder / "elsewhere", link);
+  std::filesystem::create_directory(folder / "elsewhere");
+  for (const auto& [path, problem] : {std::pair{shared, "can be written by other users"},
+                                      std::pair{link, "is a symbolic link"}}) {
+    SimStateFolder state(path);
+    std::string error;
+    EXPECT_FALSE(state.Open(error)) << path;
+    EXPECT_EQ(error.rfind("the state folder " + path + " " + problem + " (owner ", 0), 0u) << error;
+    EXPECT_NE(error.find("start velmor-sim with --state and a folder of your own"),
+              std::string::npos)
+        << error;
+    EXPECT_FALSE(simtest::FileExists(path + "/.lock")) << "nothing made in a refused folder";
+  }
+}
+#endif
+
 class SimRestartTest : public ::testing::Test {
  protected:
   std::unique_ptr<SimDevice> Start() {
