@@ -25,10 +25,6 @@ int OpenOwnFolder(const std::string&, const FolderRole&, bool, std::string&) {
   return 0;
 }
 
-std::string OwnFolderRefusal(const std::string&, const FolderRole&) {
-  return {};
-}
-
 std::string PathThrough(int, const std::string& folder, const std::string& name) {
   return folder + "/" + name;
 }
@@ -105,15 +101,6 @@ int OpenOwnFolder(const std::string& folder, const FolderRole& role, bool create
     return -1;
   }
   return fd;
-}
-
-std::string OwnFolderRefusal(const std::string& folder, const FolderRole& role) {
-  struct stat st {};
-  if (lstat(folder.c_str(), &st) != 0 && errno == ENOENT) return {};
-  std::string refusal;
-  const int fd = OpenOwnFolder(folder, role, false, refusal);
-  if (fd >= 0) close(fd);
-  return refusal;
 }
 
 std::string PathThrough(int folderFd, const std::string& folder, const std::string& name) {

@@ -28,10 +28,6 @@ inline constexpr FolderRole kDeviceFolderRole{"device folder",
 int OpenOwnFolder(const std::string& folder, const FolderRole& role, bool create,
                   std::string& refusal);
 
-// The same check without keeping the folder open: empty when the folder may be used, or
-// does not exist.
-std::string OwnFolderRefusal(const std::string& folder, const FolderRole& role);
-
 // A path inside the folder open at `folderFd` that reaches the very folder checked
 // (/proc/self/fd/N/name where the system has it), else `folder`/`name`.
 std::string PathThrough(int folderFd, const std::string& folder, const std::string& name);
