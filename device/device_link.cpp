@@ -28,13 +28,25 @@ bool CDeviceLink::IsPresent() {
   return true;
 }
 
+CDeviceLink::LastRequest CDeviceLink::Last() const {
+  const std::uint16_t last = m_last.load();
+  return {static_cast<std::uint8_t>(last), static_cast<Outcome>(last >> 8)};
+}
+
 bool CDeviceLink::Request(ControlReply* reply, unsigned command, unsigned value, unsigned indexLow,
                           unsigned indexHigh, unsigned length, const void* data) {
   std::lock_guard guard(m_lock);
+  const auto remember = [this, command](Outcome outcome) {
+    m_last.store(static_cast<std::uint16_t>((command & 0xFF) |
+                                            (unsigned{static_cast<std::uint8_t>(outcome)} << 8)));
+  };
   const auto path = m_path.load();
-  if (path->empty()) return false;
-  const DeviceChannel::Handle handle = m_channel->Open(*path);
-  if (handle == DeviceChannel::kInvalidHandle) return false;
+  const DeviceChannel::Handle handle =
+      path->empty() ? DeviceChannel::kInvalidHandle : m_channel->Open(*path);
+  if (handle == DeviceChannel::kInvalidHandle) {
+    remember(Outcome::kAbsent);
+    return false;
+  }
 
   const auto asked = static_cast<std::uint8_t>(length);
   const std::uint8_t n = asked > ControlRequest::kMaxData
@@ -57,6 +69,21 @@ bool CDeviceLink::Request(ControlReply* reply, unsigned command, unsigned value,
   }
   const bool ok =
       m_channel->Control(handle, b.data(), ControlRequest::kHeaderSize + n, output, outputSize);
+  if (ok) {
+    remember(Outcome::kCompleted);
+  } else {
+    switch (m_channel->LastFailure()) {
+      case DeviceChannel::Failure::kRefused:
+        remember(Outcome::kRefused);
+        break;
+      case DeviceChannel::Failure::kNoAnswer:
+        remember(Outcome::kNoAnswer);
+        break;
+      case DeviceChannel::Failure::kUnknown:
+        remember(Outcome::kFailed);
+        break;
+    }
+  }
   m_channel->Close(handle);
   return ok;
 }

@@ -12,6 +12,19 @@
 
 class CDeviceLink {
  public:
+  // How a request ended, for messages that must tell a refusal from silence.
+  enum class Outcome : std::uint8_t {
+    kCompleted,
+    kAbsent,    // the device object did not open: nothing was sent
+    kRefused,   // the device answered that the request failed
+    kNoAnswer,  // no answer came, or a short or late one
+    kFailed,    // failed, and the channel cannot tell why
+  };
+  struct LastRequest {
+    std::uint8_t command = 0;
+    Outcome outcome = Outcome::kCompleted;
+  };
+
   // Reaches the device through this platform's channel.
   CDeviceLink();
   explicit CDeviceLink(std::unique_ptr<DeviceChannel> channel);
@@ -29,6 +42,8 @@ class CDeviceLink {
   // bytes and of `length` count, and a length above 26 is sent as 26.
   bool Request(ControlReply* reply, unsigned command, unsigned value, unsigned indexLow,
                unsigned indexHigh, unsigned length, const void* data);
+  // The command and outcome of the latest Request, whichever thread made it.
+  LastRequest Last() const;
 
   bool BeginUpdate(std::uint8_t region);
   bool StartApplication();
@@ -50,4 +65,6 @@ class CDeviceLink {
   std::mutex m_lock;         // serialises Request: held from before the open until after the close
   ControlRequest m_request;  // guarded by m_lock; never cleared between requests
   std::unique_ptr<DeviceChannel> m_channel;
+  // Command in the low byte, Outcome above it; written under m_lock, read without it.
+  std::atomic<std::uint16_t> m_last{0};
 };

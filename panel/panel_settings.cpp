@@ -82,11 +82,7 @@ void CPropertyVELMOR::FillControls() {
   }
   ShowVoltage(m_image.MotorVoltage());
 
-  auto* eqType = ControlAs<QComboBox>(IDC_EQ_TYPE);
-  eqType->clear();
-  for (std::size_t slot = 0; slot < SettingsImage::kCurveCount; ++slot) {
-    eqType->addItem(QString::fromLatin1(m_image.Curve(slot).Name()));
-  }
+  ListCurveNames();
   SelectCurve(static_cast<int>(m_image.PresetIndex()));
 
   FillSpeedControls();
@@ -134,9 +130,11 @@ void CPropertyVELMOR::RestoreDefaults() {
 
 bool CPropertyVELMOR::AskInitSystemData() {
   if (m_askInitSystemData) return m_askInitSystemData();
-  return QMessageBox::question(this, QApplication::applicationName(),
-                               QStringLiteral("Initialize system data, too?"),
-                               QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+  // Yes replaces the serial number and the delivery date, which nothing can read back: Enter
+  // alone must not do that.
+  return QMessageBox::question(
+             this, QApplication::applicationName(), QStringLiteral("Initialize system data, too?"),
+             QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
 }
 
 void CPropertyVELMOR::OnReadSettings() {

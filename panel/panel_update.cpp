@@ -18,6 +18,10 @@ void CPropertyVELMOR::StartUpdate() {
   if (!worker) return;
   m_updateLock = std::move(lock);
   m_pUpdateThread = worker;
+  // Disabling the focused button would pass the focus on to whatever control comes next,
+  // where a stray key changes the device. The panel itself holds it until the end.
+  m_focusBeforeUpdate = focusWidget();
+  setFocus(Qt::OtherFocusReason);
   ControlAs<QProgressBar>(IDC_PROGRESS)->setValue(0);
   UpdateControlStates(false);
   worker->start();
@@ -40,4 +44,8 @@ void CPropertyVELMOR::OnUpdateEnd(bool success) {
     UpdateData(false);
   }
   UpdateControlStates(true);
+  QWidget* before = m_focusBeforeUpdate;
+  m_focusBeforeUpdate = nullptr;
+  if (!TakesFocus(before)) before = Control(IDC_SOFTWARE_UPDATE);
+  if (TakesFocus(before)) before->setFocus(Qt::OtherFocusReason);
 }

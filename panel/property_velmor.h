@@ -7,6 +7,7 @@
 #include <QDialog>
 #include <QHash>
 #include <QPixmap>
+#include <QPointer>
 #include <QProxyStyle>
 #include <QTimer>
 #include <array>
@@ -94,6 +95,7 @@ class CPropertyVELMOR : public QDialog {
 
   // Equalization (panel_equalization.cpp).
   void SelectCurve(int index);
+  void ListCurveNames();  // the image's eight curve names, in slot order
   void ShowCurve();
   void RedrawPlot();
 
@@ -149,6 +151,8 @@ class CPropertyVELMOR : public QDialog {
   static const std::array<SpeedControls, 3> kSpeeds;
 
   void ConnectSignals();
+  bool TakesFocus(const QWidget* control) const;  // a visible, enabled control of the panel
+  void KeepFocusOnAUsableControl();
   void SetFonts();
   void OnScroll(int id, int action);
   int Position(int id) const;
@@ -197,7 +201,8 @@ class CPropertyVELMOR : public QDialog {
   panel::DeviceFolderWatch m_deviceWatch;
   panel::AsteriskSound m_sound;
 
-  QThread* m_pUpdateThread = nullptr;  // the running update worker; only tested for null
+  QThread* m_pUpdateThread = nullptr;     // the running update worker; only tested for null
+  QPointer<QWidget> m_focusBeforeUpdate;  // gets the focus back when the update ends
   std::unique_ptr<device::UpdateLock> m_updateLock;  // held while the worker runs
   bool m_initialised = false;
 };

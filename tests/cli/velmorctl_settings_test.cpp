@@ -12,35 +12,17 @@
 
 #include "settings/settings_document.h"
 #include "settings/settings_image.h"
-#include "tests/cli/s3_file.h"
-#include "tests/sim/sim_process.h"
-#include "tests/sim/sim_test_support.h"
-#include "tests/support/command_runner.h"
-
-// An S3 file of `bytes` at `address`, with an S7 end record.
+#include "tests/cli/sim_fixture.h"
 
 namespace {
 
 using nlohmann::ordered_json;
-using namespace std::chrono_literals;
 
-class VelmorctlSettingsTest : public CommandTest {
+class VelmorctlSettingsTest : public SimFixture<> {
  protected:
-  void SetUp() override {
-    CommandTest::SetUp();
-    m_deviceFolder = deviceFolder.Path();
-    sim = std::make_unique<simtest::SimProcess>(
-        deviceFolder.Path(),
-        std::vector<std::string>{"--state", state.Path(), "--trace", state / "trace", "--busy-ms",
-                                 "20"},
-        state / "sim.log");
-    auto link = simtest::MakeSocketLink(deviceFolder / "VELMORUSBDevice0");
-    ASSERT_TRUE(simtest::WaitFor([&] { return link->IsPresent(); }, 5000ms));
-  }
-
   // Command codes the device received since the last call.
   std::vector<unsigned> Received() {
-    const std::string trace = ReadWholeFile(state / "trace");
+    const std::string trace = ReadWholeFile(TraceFile());
     std::istringstream lines(trace.substr(m_traceSeen));
     m_traceSeen = trace.size();
     std::vector<unsigned> codes;
@@ -77,9 +59,6 @@ class VelmorctlSettingsTest : public CommandTest {
     return ordered_json::parse(r.out);  // throws on invalid UTF-8 too
   }
 
-  simtest::TempFolder deviceFolder;
-  simtest::TempFolder state;
-  std::unique_ptr<simtest::SimProcess> sim;
   std::size_t m_traceSeen = 0;
 };
 

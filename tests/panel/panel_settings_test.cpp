@@ -2,6 +2,7 @@
 
 #include <QDateEdit>
 #include <QGuiApplication>
+#include <QMessageBox>
 #include <QRandomGenerator>
 #include <QTest>
 
@@ -125,6 +126,28 @@ class PanelSettingsTest : public QObject {
     rig.panel->m_askInitSystemData = [] { return false; };
     rig.Click(IDC_DEFAULT_SETTINGS);
     QCOMPARE(rig.Frames(CMD_RESTORE_DEFAULTS).back().Data(), fresh);
+  }
+
+  // The question box itself, answered with Enter alone: the serial number and the delivery
+  // date must survive it.
+  void enterInTheSystemDataQuestionKeepsTheSystemData() {
+    PanelRig rig;
+    rig.StoreDefaultsWith([](SettingsImage& image) { image.SetSerialNumber(4711); });
+    const SystemData kept = rig.device.StoredImage().GetSystemData();
+    rig.Open(true);
+    rig.panel->m_askInitSystemData = nullptr;
+    QString question;
+    QTimer::singleShot(0, [&question] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (!box) return;
+      question = box->text();
+      QTest::keyClick(box->focusWidget() ? box->focusWidget() : box, Qt::Key_Return);
+    });
+    rig.Click(IDC_DEFAULT_SETTINGS);
+    QCOMPARE(question, QStringLiteral("Initialize system data, too?"));
+    QCOMPARE(rig.Frames(CMD_RESTORE_DEFAULTS).back().Data(),
+             std::vector<std::uint8_t>(kept.bytes.begin(), kept.bytes.end()));
+    QCOMPARE(rig.Text(IDC_SERIAL), QStringLiteral("04711"));
   }
 
   void serialBeyondFiveDigitsSurvives() {
