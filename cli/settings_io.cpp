@@ -42,7 +42,15 @@ void WriteDeviceImage(CliContext& context, const SettingsImage& image, std::uint
   settings::SettingsTransfer transfer(context.Link(), timing, sent);
   if (!transfer.WriteImage(length)) throw Failure(kExitDevice, "writing the settings failed");
   SettingsImage check;
-  ReadDeviceImage(context, check);
+  try {
+    ReadDeviceImage(context, check);
+  } catch (const Failure& readBack) {
+    // The commit went through: saying the write failed would send the user to write again.
+    throw Failure(kExitDevice, std::string("the settings were written and committed, but ") +
+                                   readBack.what() +
+                                   " afterwards; the device may hold the change: see it with "
+                                   "`velmorctl settings get KEY...` or `velmorctl settings show`");
+  }
   const std::size_t n = MovedBytes(length);
   if (!std::equal(image.Bytes().begin(), image.Bytes().begin() + n, check.Bytes().begin())) {
     throw Failure(kExitDevice, "the device holds other bytes than were written");
