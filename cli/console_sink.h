@@ -28,6 +28,7 @@ class ConsoleSink final : public firmware::UpdateSink {
 
   bool m_json;
   bool m_bar;
+  std::string m_clearLine;  // blanks the bar's line on stderr
   std::string m_lastError;
   unsigned m_refused = 0;  // "ERROR: Can't write to device" texts seen
 };
