@@ -1,9 +1,12 @@
 #include "app/velmor_app.h"
 
+#include <QMessageBox>
 #include <QProxyStyle>
 
 #include "app/application_identity.h"
 #include "app/command_line.h"
+#include "app/single_panel.h"
+#include "device/device_path.h"
 #include "device/timing.h"
 #include "panel/property_velmor.h"
 
@@ -28,11 +31,27 @@ bool CVelmorApp::InitInstance(int& argc, char** argv) {
   app::SetApplicationIdentity();
   QApplication::setStyle(new QuickToolTipStyle);  // the application takes it over
 
+  // Two panels on one device would both poll and both write: a second start shows the first.
+  device::EnsureDeviceFolder();
+  app::SinglePanel single(device::DevicePath());
+  if (single.Result() == app::SinglePanel::Outcome::NoAnswer) {
+    QMessageBox::information(nullptr, QApplication::applicationName(), single.Message());
+  }
+  if (single.Result() != app::SinglePanel::Outcome::Ours) {
+    m_application.reset();
+    return false;
+  }
+
   SystemTiming timing;
   {
-    CPropertyVELMOR panel(m_link, timing);
+    CPropertyVELMOR panel(m_link, timing, DesktopServices());
     panel.m_bService = modes.service ? 1 : 0;
     panel.m_bAdvanced = modes.advanced ? 1 : 0;
+    QObject::connect(&single, &app::SinglePanel::RaiseAsked, &panel, [&panel] {
+      panel.showNormal();
+      panel.raise();
+      panel.activateWindow();
+    });
     panel.exec();
   }
   m_application.reset();

@@ -29,7 +29,7 @@ struct Rig {
 void StartUp(benchmark::State& state) {
   Rig rig;
   for (auto _ : state) {
-    CPropertyVELMOR panel(*rig.link, rig.timing);
+    CPropertyVELMOR panel(*rig.link, rig.timing, DesktopServices());
     panel.OnInitDialog();
     benchmark::DoNotOptimize(panel.Image().Bytes().data());
   }
@@ -38,7 +38,7 @@ BENCHMARK(StartUp)->Unit(benchmark::kMillisecond);
 
 void ReadSettingsButton(benchmark::State& state) {
   Rig rig;
-  CPropertyVELMOR panel(*rig.link, rig.timing);
+  CPropertyVELMOR panel(*rig.link, rig.timing, DesktopServices());
   panel.OnInitDialog();
   for (auto _ : state) panel.OnReadSettings();
 }
@@ -46,7 +46,7 @@ BENCHMARK(ReadSettingsButton)->Unit(benchmark::kMillisecond);
 
 void TimeConstantStep(benchmark::State& state) {
   Rig rig;
-  CPropertyVELMOR panel(*rig.link, rig.timing);
+  CPropertyVELMOR panel(*rig.link, rig.timing, DesktopServices());
   panel.OnInitDialog();
   auto* t2 = panel.ControlAs<QScrollBar>(IDC_T2);
   bool up = true;

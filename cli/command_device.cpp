@@ -11,11 +11,11 @@
 #include "cli/commands.h"
 #include "cli/json_output.h"
 #include "cli/settings_io.h"
-#include "cli/settings_text.h"
 #include "device/device_operations.h"
 #include "device/version_text.h"
 #include "settings/latin1_text.h"
 #include "settings/settings_document.h"
+#include "settings/settings_fields.h"
 #include "settings/settings_transfer.h"
 
 namespace cli {
@@ -103,6 +103,11 @@ std::uint16_t ReadImage(CliContext& context, SettingsImage& image) {
   return ReadDeviceImage(context, image);
 }
 
+// The name the panel lists for a coded value, "unknown" without one.
+std::string Named(const settings::Field& field, long long value) {
+  return std::string(field.ValueName(value));
+}
+
 void PrintImage(const SettingsImage& image, std::uint16_t length) {
   using Speed = SettingsImage::Speed;
   std::printf("image length:        %u bytes\n", length);
@@ -111,15 +116,18 @@ void PrintImage(const SettingsImage& image, std::uint16_t length) {
       "delivery:            %s\n",
       device::FormatDate(image.DeliveryDay(), image.DeliveryMonth(), 2000u + image.DeliveryYear())
           .c_str());
-  std::printf("motor control unit:  %s\n", MotorUnitName(image.MotorUnitInstalled()));
-  std::printf("AutoMute:            %s\n", AutoMuteName(image.AutoMute()));
+  std::printf("motor control unit:  %s\n",
+              Named(settings::kMotorUnitField, image.MotorUnitInstalled()).c_str());
+  std::printf("AutoMute:            %s\n",
+              Named(settings::kAutoMuteField, image.AutoMute()).c_str());
   std::printf("phono gain:          %.1f dB\n", image.PhonoGain() * 0.1);
-  std::printf("polarity:            %s\n", PolarityName(image.PolarityInverted()));
-  std::printf("output rate:         %s (%u)\n", OutputRateName(image.OutputRate()),
-              image.OutputRate());
+  std::printf("polarity:            %s\n",
+              Named(settings::kPolarityField, image.PolarityInverted()).c_str());
+  std::printf("output rate:         %s (%u)\n",
+              Named(settings::kOutputRateField, image.OutputRate()).c_str(), image.OutputRate());
   std::printf("motor voltage:       %.1f Volt\n", image.MotorVoltage() * 0.1);
-  std::printf("ramp up speed:       %s (%u)\n", RampSpeedName(image.RampSpeed()),
-              image.RampSpeed());
+  std::printf("ramp up speed:       %s (%u)\n",
+              Named(settings::kRampSpeedField, image.RampSpeed()).c_str(), image.RampSpeed());
   const char* speeds[] = {"33", "45", "78"};
   for (int s = 0; s < 3; ++s) {
     const auto speed = static_cast<Speed>(s);
@@ -190,13 +198,20 @@ void RestoreDefaults(CliContext& context, bool initSystemData, bool json) {
   SettingsImage image;
   const std::uint16_t length = ReadImage(context, image);  // the system data the device holds
   if (length == 0) throw Failure(kExitDevice, "the device declares no settings image");
+  // No question here: the command line has said whether the system data is to be fresh.
+  const settings::LocalDate today = settings::TodayLocal();
+  const SystemData system = initSystemData ? SystemData::Fresh(today.year, today.month, today.day)
+                                           : image.GetSystemData();
   SystemTiming timing;
-  settings::TransferHooks hooks;
-  hooks.askInitSystemData = [] { return true; };
-  settings::SettingsTransfer transfer(context.Link(), timing, image, hooks);
-  if (!transfer.RestoreDefaults(length, initSystemData)) {
-    throw Failure(kExitDevice, "the device did not take the restore command");
-  }
+  settings::SettingsTransfer transfer(context.Link(), timing, image);
+  const bool restored = transfer.RestoreDefaults(system);
+  // Read back as the panel does, and play the selected curve of the defaults, so the device
+  // runs what it now holds.
+  transfer.ReadImage(length);
+  const EqCurve curve = image.Curve(image.PresetIndex());
+  context.Link().SetEqualization(curve.CurveMode(), curve.T(0), curve.T(1), curve.T(2), curve.T(3),
+                                 false);
+  if (!restored) throw Failure(kExitDevice, "the device did not take the restore command");
   if (json) {
     PrintJson({{"restored", true}, {"fresh_system_data", initSystemData}});
   } else {

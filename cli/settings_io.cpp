@@ -28,7 +28,7 @@ std::uint16_t DeviceImageLength(CliContext& context) {
 std::uint16_t ReadDeviceImage(CliContext& context, SettingsImage& image) {
   const std::uint16_t length = DeviceImageLength(context);
   SystemTiming timing;
-  settings::SettingsTransfer transfer(context.Link(), timing, image, {});
+  settings::SettingsTransfer transfer(context.Link(), timing, image);
   if (!transfer.ReadImage(length)) throw Failure(kExitDevice, "reading the settings failed");
   return length;
 }
@@ -37,8 +37,8 @@ void WriteDeviceImage(CliContext& context, const SettingsImage& image, std::uint
   if (length == 0) throw Failure(kExitDevice, "the device declares no settings image");
   SettingsImage sent = image;
   SystemTiming timing;
-  settings::SettingsTransfer transfer(context.Link(), timing, sent, {});
-  if (!transfer.WriteSettings(length)) throw Failure(kExitDevice, "writing the settings failed");
+  settings::SettingsTransfer transfer(context.Link(), timing, sent);
+  if (!transfer.WriteImage(length)) throw Failure(kExitDevice, "writing the settings failed");
   SettingsImage check;
   ReadDeviceImage(context, check);
   const std::size_t n = MovedBytes(length);

@@ -3,10 +3,14 @@
 #include <cstdio>
 
 #if defined(_WIN32)
+#include <io.h>
 #include <windows.h>
+#define isatty _isatty
+#define STDERR_FILENO 2
 #else
 #include <pthread.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <ctime>
 #endif
@@ -99,18 +103,20 @@ UpdateGuard::~UpdateGuard() {
 void UpdateGuard::Interrupt(int signal) {
   const auto now = std::chrono::steady_clock::now();
   if (StopRequested()) return;
+  // On a line of its own, not after the progress bar or the countdown.
+  const char* fresh = isatty(STDERR_FILENO) != 0 ? "\r\033[K" : "";
   if (m_warned && now - m_warnedAt <= kConfirmWithin) {
     m_stopSignal.store(signal);
-    std::fprintf(stderr, "velmorctl: %s again: stopping after the current packet\n",
+    std::fprintf(stderr, "%svelmorctl: %s again: stopping after the current packet\n", fresh,
                  SignalName(signal));
     return;
   }
   m_warned = true;
   m_warnedAt = now;
   std::fprintf(stderr,
-               "velmorctl: %s: stopping now would leave the device in its boot loader without "
+               "%svelmorctl: %s: stopping now would leave the device in its boot loader without "
                "an application; the update goes on (interrupt again within 5 s to stop it)\n",
-               SignalName(signal));
+               fresh, SignalName(signal));
 }
 
 }  // namespace cli

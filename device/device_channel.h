@@ -21,6 +21,9 @@ class DeviceChannel {
   virtual bool Control(Handle handle, const std::uint8_t* input, std::size_t inputSize,
                        std::uint8_t* output, std::size_t outputSize) = 0;
   virtual void Close(Handle handle) = 0;
+  // Why the last Control returned false, where the channel can tell.
+  enum class Failure { kUnknown, kRefused, kNoAnswer };
+  virtual Failure LastFailure() const { return Failure::kUnknown; }
 };
 
 // The channel of this platform: the driver on Windows, the local socket elsewhere.

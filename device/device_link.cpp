@@ -1,5 +1,6 @@
 #include "device/device_link.h"
 
+#include <algorithm>
 #include <cstring>
 
 CDeviceLink::CDeviceLink() : CDeviceLink(MakePlatformChannel()) {}
@@ -28,13 +29,25 @@ bool CDeviceLink::IsPresent() {
   return true;
 }
 
+CDeviceLink::LastRequest CDeviceLink::Last() const {
+  const std::uint16_t last = m_last.load();
+  return {static_cast<std::uint8_t>(last), static_cast<Outcome>(last >> 8)};
+}
+
 bool CDeviceLink::Request(ControlReply* reply, unsigned command, unsigned value, unsigned indexLow,
                           unsigned indexHigh, unsigned length, const void* data) {
   std::lock_guard guard(m_lock);
+  const auto remember = [this, command](Outcome outcome) {
+    m_last.store(static_cast<std::uint16_t>((command & 0xFF) |
+                                            (unsigned{static_cast<std::uint8_t>(outcome)} << 8)));
+  };
   const auto path = m_path.load();
-  if (path->empty()) return false;
-  const DeviceChannel::Handle handle = m_channel->Open(*path);
-  if (handle == DeviceChannel::kInvalidHandle) return false;
+  const DeviceChannel::Handle handle =
+      path->empty() ? DeviceChannel::kInvalidHandle : m_channel->Open(*path);
+  if (handle == DeviceChannel::kInvalidHandle) {
+    remember(Outcome::kAbsent);
+    return false;
+  }
 
   const auto asked = static_cast<std::uint8_t>(length);
   const std::uint8_t n = asked > ControlRequest::kMaxData
@@ -57,6 +70,21 @@ bool CDeviceLink::Request(ControlReply* reply, unsigned command, unsigned value,
   }
   const bool ok =
       m_channel->Control(handle, b.data(), ControlRequest::kHeaderSize + n, output, outputSize);
+  if (ok) {
+    remember(Outcome::kCompleted);
+  } else {
+    switch (m_channel->LastFailure()) {
+      case DeviceChannel::Failure::kRefused:
+        remember(Outcome::kRefused);
+        break;
+      case DeviceChannel::Failure::kNoAnswer:
+        remember(Outcome::kNoAnswer);
+        break;
+      case DeviceChannel::Failure::kUnknown:
+        remember(Outcome::kFailed);
+        break;
+    }
+  }
   m_channel->Close(handle);
   return ok;
 }
@@ -88,6 +116,39 @@ bool CDeviceLink::Program(const ProgramPacket& packet) {
   std::uint8_t payload[ProgramPacket::kHeaderSize + ProgramPacket::kMaxBytes];
   const std::size_t size = packet.Encode(payload);
   return Request(nullptr, CMD_PROGRAM, 0, 0, 0, static_cast<unsigned>(size), payload);
+}
+
+bool CDeviceLink::ReadSettingsChunk(std::uint16_t offset, std::uint8_t count, std::uint8_t* bytes) {
+  ControlReply reply;
+  if (!Request(&reply, CMD_READ_SETTINGS, offset, count, 0, 0, nullptr)) return false;
+  std::copy_n(reply.bytes.begin() + ControlReply::kData, count, bytes);
+  return true;
+}
+
+bool CDeviceLink::WriteSettingsChunk(std::uint16_t offset, std::uint8_t count,
+                                     const std::uint8_t* bytes) {
+  return Request(nullptr, CMD_WRITE_SETTINGS, offset, 0, 0, count, bytes);
+}
+
+bool CDeviceLink::CommitSettings() {
+  // The commit is the write command with index 1 and no data.
+  return Request(nullptr, CMD_WRITE_SETTINGS, 0, 1, 0, 0, nullptr);
+}
+
+bool CDeviceLink::RestoreDefaults(std::span<const std::uint8_t, kSystemDataSize> systemData) {
+  return Request(nullptr, CMD_RESTORE_DEFAULTS, 0, 0, 0, kSystemDataSize, systemData.data());
+}
+
+bool CDeviceLink::SetGain(std::int16_t gain) {
+  return Request(nullptr, CMD_SET_GAIN, static_cast<std::uint16_t>(gain), 0, 0, 0, nullptr);
+}
+
+bool CDeviceLink::SetPolarity(unsigned polarity) {
+  return Request(nullptr, CMD_SET_POLARITY, polarity, 0, 0, 0, nullptr);
+}
+
+bool CDeviceLink::SetOutputRate(unsigned code) {
+  return Request(nullptr, CMD_SET_OUTPUT_RATE, code, 0, 0, 0, nullptr);
 }
 
 bool CDeviceLink::SetEqualization(unsigned curveMode, std::uint16_t t1, std::uint16_t t2,

@@ -12,6 +12,8 @@ class InProcessChannel final : public DeviceChannel {
   bool Control(Handle handle, const std::uint8_t* input, std::size_t inputSize,
                std::uint8_t* output, std::size_t outputSize) override;
   void Close(Handle handle) override;
+  // Nothing lies between the link and the endpoint to lose an answer.
+  Failure LastFailure() const override { return Failure::kRefused; }
 
  private:
   DeviceEndpoint& m_endpoint;

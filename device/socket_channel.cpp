@@ -31,6 +31,8 @@ DeviceChannel::Handle SocketChannel::Open(const std::string& path) {
 bool SocketChannel::Control(Handle handle, const std::uint8_t* input, std::size_t inputSize,
                             std::uint8_t* output, std::size_t outputSize) {
   const int fd = static_cast<int>(handle);
+  // Refused only when the device said so; anything else is silence on the wire.
+  m_failure = Failure::kNoAnswer;
   std::uint8_t message[1 + 32];
   if (inputSize > 32) return false;
   message[0] = static_cast<std::uint8_t>(outputSize);
@@ -63,7 +65,10 @@ bool SocketChannel::Control(Handle handle, const std::uint8_t* input, std::size_
   if (output != nullptr && payload > 0) {
     std::memcpy(output, response + 1, std::min(payload, outputSize));
   }
-  if (response[0] != 1) return false;
+  if (response[0] != 1) {
+    if (response[0] == 0) m_failure = Failure::kRefused;
+    return false;
+  }
   // A completed request must carry exactly the bytes asked for.
   return payload == outputSize;
 }

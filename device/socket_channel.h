@@ -18,7 +18,9 @@ class SocketChannel final : public DeviceChannel {
   bool Control(Handle handle, const std::uint8_t* input, std::size_t inputSize,
                std::uint8_t* output, std::size_t outputSize) override;
   void Close(Handle handle) override;
+  Failure LastFailure() const override { return m_failure; }
 
  private:
-  std::chrono::milliseconds m_timeout;  // a response missing this long fails the request
+  std::chrono::milliseconds m_timeout;    // a response missing this long fails the request
+  Failure m_failure = Failure::kUnknown;  // of the last Control; the link's lock guards it
 };

@@ -12,6 +12,23 @@
 #include "eq/vector_state.h"
 
 namespace eq {
+
+// A font height counts the whole cell, ascent and descent: the largest pixel size whose cell
+// fits is taken, so a 12 pixel label takes 12 rows, not the 14 of a 12 pixel em.
+QFont BoldArial(int cellHeight) {
+  QFont font(QStringLiteral("Arial"));
+  font.setWeight(QFont::Bold);
+  for (int pixels = cellHeight; pixels > 1; --pixels) {
+    font.setPixelSize(pixels);
+    if (QFontMetrics(font).height() <= cellHeight) break;
+  }
+  return font;
+}
+
+QFont LabelFont() {
+  return BoldArial(12);
+}
+
 namespace {
 
 constexpr int kPlotLeft = 21;  // room for the dB labels
@@ -29,20 +46,8 @@ struct PaintTools {
   QPen curve{QColor(128, 128, 255), 2, Qt::SolidLine, Qt::RoundCap, Qt::BevelJoin};
   QPen text{QColor(0, 0, 0)};
   QBrush marker{QColor(0, 0, 255)};
-  QFont label = BoldArial(12);  // unit names and axis labels
+  QFont label = LabelFont();  // unit names and axis labels
   QFont readout = BoldArial(16);
-
-  // A font height counts the whole cell, ascent and descent: the largest pixel size whose
-  // cell fits is taken, so a 12 pixel label takes 12 rows, not the 14 of a 12 pixel em.
-  static QFont BoldArial(int cellHeight) {
-    QFont font(QStringLiteral("Arial"));
-    font.setWeight(QFont::Bold);
-    for (int pixels = cellHeight; pixels > 1; --pixels) {
-      font.setPixelSize(pixels);
-      if (QFontMetrics(font).height() <= cellHeight) break;
-    }
-    return font;
-  }
 };
 
 // Truncates toward zero into pixels; values far off the picture (or not numbers) stay far off
@@ -62,8 +67,10 @@ void DrawLabel(QPainter& painter, const PaintTools& tools, const QFontMetrics& m
   painter.drawText(x, y + metrics.ascent(), text);
 }
 
-void DrawDbGrid(QPainter& painter, const PaintTools& tools, const QFontMetrics& metrics,
-                const PlotFrame& frame, DbRange range, double pixelsPerDb) {
+// Returns the box of the topmost label, so that the unit can keep clear of it.
+QRect DrawDbGrid(QPainter& painter, const PaintTools& tools, const QFontMetrics& metrics,
+                 const PlotFrame& frame, DbRange range, double pixelsPerDb) {
+  QRect topLabel;
   for (int db = range.lowDb + 3; db <= range.highDb - 1; ++db) {
     if (db % 3 != 0) continue;
     const int y = ToPixel(frame.plotTop + (range.highDb - db) * pixelsPerDb);
@@ -72,19 +79,24 @@ void DrawDbGrid(QPainter& painter, const PaintTools& tools, const QFontMetrics& 
     painter.setPen(tools.tick);
     painter.drawLine(frame.plotLeft - 2, y, frame.plotLeft, y);
     const QString text = QString::asprintf("%3d", db);
-    DrawLabel(painter, tools, metrics, frame.plotLeft - 3 - metrics.horizontalAdvance(text),
-              y - metrics.height() / 2, text);
+    const int x = frame.plotLeft - 3 - metrics.horizontalAdvance(text);
+    DrawLabel(painter, tools, metrics, x, y - metrics.height() / 2, text);
+    topLabel =
+        QRect(x, y - metrics.height() / 2, metrics.horizontalAdvance(text), metrics.height());
   }
+  return topLabel;
 }
 
 // Walks the points left to right, drawing each grid line on the first point above its
 // frequency (at most one per point, none on the last), and stores every point's pixel position.
-void LayOutPoints(QPainter& painter, const PaintTools& tools, const QFontMetrics& metrics,
-                  const PlotSeries& series, PlotStateRef state, int zeroDbY, double pixelsPerDb) {
+// Returns the box of the last frequency label.
+QRect LayOutPoints(QPainter& painter, const PaintTools& tools, const QFontMetrics& metrics,
+                   const PlotSeries& series, PlotStateRef state, int zeroDbY, double pixelsPerDb) {
   const PlotFrame& frame = state.frame;
   const std::size_t count = series.PointCount();
   const double plotWidth = frame.plotRight - frame.plotLeft;
   std::size_t mark = 0;
+  QRect lastLabel;
   for (std::size_t i = 0; i < count; ++i) {
     const int x =
         ToPixel(static_cast<double>(i) * plotWidth / static_cast<double>(count) + frame.plotLeft);
@@ -93,7 +105,10 @@ void LayOutPoints(QPainter& painter, const PaintTools& tools, const QFontMetrics
       painter.setPen(tools.grid);
       painter.drawLine(x, frame.plotTop, x, frame.plotBottom);
       if (const char* label = series.grid[mark].label) {
-        DrawLabel(painter, tools, metrics, x + 2, frame.plotBottom + 2, QString::fromLatin1(label));
+        const QString text = QString::fromLatin1(label);
+        DrawLabel(painter, tools, metrics, x + 2, frame.plotBottom + 2, text);
+        lastLabel =
+            QRect(x + 2, frame.plotBottom + 2, metrics.horizontalAdvance(text), metrics.height());
         painter.setPen(tools.tick);
         painter.drawLine(x, frame.plotBottom, x, frame.plotBottom + kTickLength);
       }
@@ -101,6 +116,7 @@ void LayOutPoints(QPainter& painter, const PaintTools& tools, const QFontMetrics
     }
     state.points[i] = {x, ToPixel(zeroDbY - pixelsPerDb * series.PointLevel(i))};
   }
+  return lastLabel;
 }
 
 // The marker on point c and its readout, which flips to the marker's left where it would run
@@ -153,15 +169,24 @@ void PaintPlot(QPaintDevice* target, const PlotSeries& series, PlotStateRef stat
       plotHeight / static_cast<double>(std::max(std::abs(range.highDb - range.lowDb), 1));
   painter.setFont(tools.label);
   const QFontMetrics labelMetrics(tools.label, target);
-  DrawLabel(painter, tools, labelMetrics, 6, 0, QStringLiteral("dB"));
-  const QString hz = QStringLiteral("Hz");
-  DrawLabel(painter, tools, labelMetrics, width - labelMetrics.horizontalAdvance(hz),
-            height - labelMetrics.height() - 1, hz);
-
-  DrawDbGrid(painter, tools, labelMetrics, frame, range, pixelsPerDb);
+  const QRect topLabel = DrawDbGrid(painter, tools, labelMetrics, frame, range, pixelsPerDb);
+  // A dense scale (the test plot's 110 dB) puts its top label where "dB" sits; the unit then
+  // goes right of the axis, above the plot's top line.
+  const QString db = QStringLiteral("dB");
+  QRect unit(6, 0, labelMetrics.horizontalAdvance(db), labelMetrics.height());
+  if (unit.intersects(topLabel)) unit.moveLeft(frame.plotLeft + 3);
+  DrawLabel(painter, tools, labelMetrics, unit.x(), unit.y(), db);
   // 0 dB's place on the axis, whether or not the range shows it.
   const int zeroDbY = ToPixel(frame.plotTop + range.highDb * pixelsPerDb);
-  LayOutPoints(painter, tools, labelMetrics, series, state, zeroDbY, pixelsPerDb);
+  const QRect lastLabel =
+      LayOutPoints(painter, tools, labelMetrics, series, state, zeroDbY, pixelsPerDb);
+  // Likewise an axis that ends close above 20 kHz (the test plot's 24 kHz) puts "20k" where
+  // "Hz" sits; the unit then goes above the axis.
+  const QString hz = QStringLiteral("Hz");
+  QRect hzUnit(width - labelMetrics.horizontalAdvance(hz), height - labelMetrics.height() - 1,
+               labelMetrics.horizontalAdvance(hz), labelMetrics.height());
+  if (hzUnit.intersects(lastLabel)) hzUnit.moveBottom(frame.plotBottom - 2);
+  DrawLabel(painter, tools, labelMetrics, hzUnit.x(), hzUnit.y(), hz);
 
   const std::size_t count = series.PointCount();
   QVarLengthArray<QPoint, 2048> polyline(static_cast<qsizetype>(count));
@@ -169,7 +194,11 @@ void PaintPlot(QPaintDevice* target, const PlotSeries& series, PlotStateRef stat
     polyline[static_cast<qsizetype>(i)] = {state.points[i].x, state.points[i].y};
   painter.setPen(tools.curve);
   ClearUpperVectorState();  // the stroke's maths follow the grid's raster fills
+  // A level beyond the scale leaves the plot area at its edge instead of crossing the labels.
+  painter.setClipRect(
+      QRect(QPoint(frame.plotLeft, frame.plotTop), QPoint(frame.plotRight, frame.plotBottom)));
   painter.drawPolyline(polyline.data(), static_cast<int>(count));
+  painter.setClipping(false);
 
   if (state.cursorIndex >= 0 && static_cast<std::size_t>(state.cursorIndex) < count) {
     DrawReadout(painter, tools, target, series, state, static_cast<std::size_t>(state.cursorIndex));

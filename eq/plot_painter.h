@@ -7,6 +7,7 @@
 // The geometry is fixed in pixels: the axes at x = 21 and y = height - 15, the plot area up to
 // width - 10 and down from y = 10. Every paint rewrites the plot state's frame and points.
 
+#include <QFont>
 #include <QPaintDevice>
 
 #include "eq/plot_series.h"
@@ -21,6 +22,10 @@ namespace eq {
 // no target, when it is narrower or lower than 2 pixels, or when the series is not valid.
 // `state` must have room for series.PointCount() points. Needs a QGuiApplication (fonts).
 void PaintPlot(QPaintDevice* target, const PlotSeries& series, PlotStateRef state, bool autoscale);
+
+// The font of the unit names and axis labels, and the readout's font (cell heights 12 and 16).
+QFont BoldArial(int cellHeight);
+QFont LabelFont();
 
 // The response plot as the panel shows it: the curve's 1024 points, -24..+24 dB, or scaled to
 // the curve when `autoscale` is set.

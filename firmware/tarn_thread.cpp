@@ -1,53 +1,26 @@
 #include "firmware/tarn_thread.h"
 
-#include <QMetaObject>
-
 #include "firmware/update_run.h"
 #include "firmware/update_sink.h"
 
 namespace {
 
-// Reports to the receiver across threads, each text as a QString of its own.
-class QueuedSink final : public firmware::UpdateSink {
+// Reports as the worker's signals, each text as a QString of its own.
+class SignalSink final : public firmware::UpdateSink {
  public:
-  explicit QueuedSink(QObject* receiver) : m_receiver(receiver) {}
+  explicit SignalSink(CTarnThread& worker) : m_worker(worker) {}
 
-  void Start() override {
-    if (m_receiver)
-      Check(QMetaObject::invokeMethod(m_receiver, "OnUpdateStart", Qt::QueuedConnection),
-            "OnUpdateStart");
-  }
+  void Start() override { emit m_worker.UpdateStarted(); }
   void PostStatus(unsigned percent, std::string text) override {
-    Status(percent, text, Qt::QueuedConnection);
+    emit m_worker.StatusPosted(percent, QString::fromStdString(text));
   }
   void SendStatus(unsigned percent, std::string text) override {
-    Status(percent, text, Qt::BlockingQueuedConnection);
+    emit m_worker.StatusSent(percent, QString::fromStdString(text));
   }
-  void End(bool success) override {
-    if (m_receiver) {
-      Check(QMetaObject::invokeMethod(m_receiver, "OnUpdateEnd", Qt::QueuedConnection,
-                                      Q_ARG(bool, success)),
-            "OnUpdateEnd");
-    }
-  }
+  void End(bool success) override { emit m_worker.UpdateEnded(success); }
 
  private:
-  void Status(unsigned percent, const std::string& text, Qt::ConnectionType type) {
-    if (!m_receiver) return;
-    Check(QMetaObject::invokeMethod(m_receiver, "OnUpdateStatus", type, Q_ARG(unsigned, percent),
-                                    Q_ARG(QString, QString::fromStdString(text))),
-          "OnUpdateStatus");
-  }
-
-  // A receiver without the slot would leave the user without any report: say so once.
-  void Check(bool invoked, const char* slot) {
-    if (invoked || m_warned) return;
-    m_warned = true;
-    qWarning("CTarnThread: %s has no slot %s", m_receiver->metaObject()->className(), slot);
-  }
-
-  QObject* m_receiver;
-  bool m_warned = false;
+  CTarnThread& m_worker;
 };
 
 }  // namespace
@@ -70,7 +43,7 @@ CTarnThread::~CTarnThread() {
 }
 
 void CTarnThread::run() {
-  QueuedSink sink(m_pPanel);
+  SignalSink sink(*this);
   firmware::UpdateRun update{m_link, m_timing, sink};
   update.boot = m_bBoot;
   // UTF-8, as every text of the core: the status texts name the file back to the user.

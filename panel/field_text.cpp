@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "eq/response_curve.h"
+#include "settings/settings_fields.h"
 
 namespace panel {
 
@@ -15,6 +16,13 @@ bool SkipBlanksAndSign(const QString& text, qsizetype& i) {
     return text[i++] == QLatin1Char('-');
   }
   return false;
+}
+
+unsigned MinVoltage() {
+  return static_cast<unsigned>(settings::kMotorVoltageField.min);
+}
+unsigned MaxVoltage() {
+  return static_cast<unsigned>(settings::kMotorVoltageField.max);
 }
 
 }  // namespace
@@ -51,12 +59,12 @@ unsigned ParseVoltageText(const QString& text) {
   if (i < text.size() && text[i] == QLatin1Char('.') && isDigit(i + 1)) {
     tenths += text[i + 1].unicode() - '0';
   }
-  if (negative && tenths != 0) return kMinVoltage;
-  return static_cast<unsigned>(std::clamp<std::uint64_t>(tenths, kMinVoltage, kMaxVoltage));
+  if (negative && tenths != 0) return MinVoltage();
+  return static_cast<unsigned>(std::clamp<std::uint64_t>(tenths, MinVoltage(), MaxVoltage()));
 }
 
 QString VoltageText(unsigned voltage) {
-  voltage = std::clamp(voltage, kMinVoltage, kMaxVoltage);
+  voltage = std::clamp(voltage, MinVoltage(), MaxVoltage());
   return QString::asprintf("%.1f Volt", voltage * 0.1);
 }
 

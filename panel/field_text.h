@@ -6,10 +6,6 @@
 
 namespace panel {
 
-// Motor voltage in 0.1 V steps, limited to 60..240.
-inline constexpr unsigned kMinVoltage = 60;
-inline constexpr unsigned kMaxVoltage = 240;
-
 // "%05u": at least five digits.
 QString SerialText(std::uint32_t serial);
 // A decimal number after optional blanks and sign; no digits give 0, a negative number gives 0
@@ -20,10 +16,10 @@ std::uint32_t ParseSerialNumber(const QString& text);
 QString GainText(int gain);
 
 // The voltage of a typed text in 0.1 V steps: the decimal number at its start (blanks skipped),
-// times ten with the fraction cut toward zero, limited to 60..240. Decimal digits are taken
-// as typed, without floating point.
+// times ten with the fraction cut toward zero, limited to the field's range. Decimal digits are
+// taken as typed, without floating point.
 unsigned ParseVoltageText(const QString& text);
-// "%.1lf Volt" of a voltage limited to 60..240.
+// "%.1lf Volt" of a voltage limited to the field's range.
 QString VoltageText(unsigned voltage);
 
 // "disabled" for 0, else "%uusec/%.1lfHz".

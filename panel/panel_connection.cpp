@@ -94,6 +94,8 @@ bool CPropertyVELMOR::Connect() {
   }
   UpdateControlStates(false);
   m_image.SetPanelDefaults();
+  // The list still names the device's curves; it must name the ones now shown.
+  ListCurveNames();
   SelectCurve(static_cast<int>(m_image.PresetIndex()));
   return false;
 }
@@ -124,6 +126,26 @@ void CPropertyVELMOR::UpdateControlStates(bool enabled) {
 
   ReadSettings();
   ShowVersions();
+  KeepFocusOnAUsableControl();
+}
+
+bool CPropertyVELMOR::TakesFocus(const QWidget* control) const {
+  return control != nullptr && control != this && isAncestorOf(control) &&
+         control->isVisibleTo(this) && control->isEnabled();
+}
+
+void CPropertyVELMOR::KeepFocusOnAUsableControl() {
+  // Qt passes the focus on from a control it hides or disables only while the window is
+  // active, and keeps it where it is when no other control can take it: a hidden list would
+  // still take the keys and send what they choose.
+  QWidget* focus = focusWidget();
+  if (focus == nullptr || focus == this || TakesFocus(focus)) return;
+  QWidget* update = Control(IDC_SOFTWARE_UPDATE);
+  if (TakesFocus(update)) {
+    update->setFocus(Qt::OtherFocusReason);
+  } else {
+    setFocus(Qt::OtherFocusReason);
+  }
 }
 
 void CPropertyVELMOR::ShowVersions() {
@@ -137,7 +159,7 @@ void CPropertyVELMOR::ShowVersions() {
   if (m_identity.ApplicationRunning()) {
     const DeviceIdentity::Firmware running = m_identity.Application();
     QString suffix;
-    if (const auto embedded = m_embeddedVersion ? m_embeddedVersion() : std::nullopt;
+    if (const auto embedded = m_services.embeddedVersion();
         embedded && (embedded->major != running.major || embedded->minor != running.minor)) {
       suffix = QString::fromStdString(
           " (***" + device::FormatVersion(embedded->major, embedded->minor) + ", " +
@@ -197,5 +219,5 @@ bool CPropertyVELMOR::nativeEvent(const QByteArray& eventType, void* message, qi
 #endif
 
 void CPropertyVELMOR::OnHardwareTest() {
-  if (m_runHardwareTest) m_runHardwareTest(*this);
+  m_services.runHardwareTest(*this);
 }

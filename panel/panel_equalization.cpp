@@ -29,6 +29,14 @@ void CPropertyVELMOR::SelectCurve(int index) {
   ShowCurve();
 }
 
+void CPropertyVELMOR::ListCurveNames() {
+  auto* eqType = ControlAs<QComboBox>(IDC_EQ_TYPE);
+  eqType->clear();
+  for (std::size_t slot = 0; slot < SettingsImage::kCurveCount; ++slot) {
+    eqType->addItem(QString::fromLatin1(m_image.Curve(slot).Name()));
+  }
+}
+
 void CPropertyVELMOR::ShowCurve() {
   for (int i = 0; i < 4; ++i) {
     // A value beyond the slider's reach leaves it at its end; the curve keeps the value.

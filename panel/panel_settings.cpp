@@ -1,13 +1,11 @@
 // The panel's settings: bound fields, filling the controls from the image and gathering them
 // back, gain, polarity, output rate, serial number, delivery date and the three settings buttons.
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 
 #include "panel/field_text.h"
 #include "panel/property_velmor.h"
@@ -47,8 +45,7 @@ void CPropertyVELMOR::UpdateData(bool saveAndValidate) {
 
 void CPropertyVELMOR::ShowGain() {
   ControlAs<QLabel>(IDC_GAIN_LABEL)->setText(panel::GainText(m_image.PhonoGain()));
-  m_link.Request(nullptr, CMD_SET_GAIN, static_cast<std::uint16_t>(m_image.PhonoGain()), 0, 0, 0,
-                 nullptr);
+  m_link.SetGain(m_image.PhonoGain());
 }
 
 void CPropertyVELMOR::ShowDeliveryDate() {
@@ -82,11 +79,7 @@ void CPropertyVELMOR::FillControls() {
   }
   ShowVoltage(m_image.MotorVoltage());
 
-  auto* eqType = ControlAs<QComboBox>(IDC_EQ_TYPE);
-  eqType->clear();
-  for (std::size_t slot = 0; slot < SettingsImage::kCurveCount; ++slot) {
-    eqType->addItem(QString::fromLatin1(m_image.Curve(slot).Name()));
-  }
+  ListCurveNames();
   SelectCurve(static_cast<int>(m_image.PresetIndex()));
 
   FillSpeedControls();
@@ -121,22 +114,32 @@ void CPropertyVELMOR::GatherControls() {
 }
 
 void CPropertyVELMOR::ReadSettings() {
-  m_transfer.ReadSettings(m_identity.ImageLength());
+  // Whether or not every chunk came, the controls show the image as it now stands and the
+  // device gets the selected curve.
+  m_transfer.ReadImage(m_identity.ImageLength());
+  FillControls();
+  m_link.SetEqualization(m_currentCurve.CurveMode(), m_currentCurve.T(0), m_currentCurve.T(1),
+                         m_currentCurve.T(2), m_currentCurve.T(3), false);
 }
 
 void CPropertyVELMOR::WriteSettings() {
-  m_transfer.WriteSettings(m_identity.ImageLength());
+  const std::uint16_t length = m_identity.ImageLength();
+  if (length == 0) return;
+  GatherControls();
+  m_transfer.WriteImage(length);
 }
 
 void CPropertyVELMOR::RestoreDefaults() {
-  m_transfer.RestoreDefaults(m_identity.ImageLength(), m_bService != 0);
-}
-
-bool CPropertyVELMOR::AskInitSystemData() {
-  if (m_askInitSystemData) return m_askInitSystemData();
-  return QMessageBox::question(this, QApplication::applicationName(),
-                               QStringLiteral("Initialize system data, too?"),
-                               QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+  const std::uint16_t length = m_identity.ImageLength();
+  if (length == 0) return;
+  // The system data as last read or gathered, unless the technician asks for fresh data.
+  SystemData system = m_image.GetSystemData();
+  if (m_bService && m_services.askInitSystemData(*this)) {
+    const settings::LocalDate today = m_services.today();
+    system = SystemData::Fresh(today.year, today.month, today.day);
+  }
+  m_transfer.RestoreDefaults(system);
+  ReadSettings();
 }
 
 void CPropertyVELMOR::OnReadSettings() {
@@ -158,9 +161,9 @@ void CPropertyVELMOR::OnDefaultSettings() {
 
 void CPropertyVELMOR::OnOutputRateChosen(int index) {
   const auto code = ControlAs<QComboBox>(IDC_OUTPUT_RATE)->itemData(index).toUInt();
-  m_link.Request(nullptr, CMD_SET_OUTPUT_RATE, code, 0, 0, 0, nullptr);
+  m_link.SetOutputRate(code);
 }
 
 void CPropertyVELMOR::OnPolarityChosen(int index) {
-  m_link.Request(nullptr, CMD_SET_POLARITY, static_cast<unsigned>(index), 0, 0, 0, nullptr);
+  m_link.SetPolarity(static_cast<unsigned>(index));
 }

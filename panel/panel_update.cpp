@@ -4,6 +4,7 @@
 #include <QProgressBar>
 #include <QThread>
 
+#include "firmware/tarn_thread.h"
 #include "panel/property_velmor.h"
 
 void CPropertyVELMOR::StartUpdate() {
@@ -14,10 +15,23 @@ void CPropertyVELMOR::StartUpdate() {
     UpdateData(false);
     return;
   }
-  QThread* worker = m_createUpdateWorker ? m_createUpdateWorker(*this) : nullptr;
+  CTarnThread* worker = m_services.createUpdateWorker(m_link, m_timing);
   if (!worker) return;
+  connect(worker, &CTarnThread::UpdateStarted, this, &CPropertyVELMOR::OnUpdateStart,
+          Qt::QueuedConnection);
+  connect(worker, &CTarnThread::StatusPosted, this, &CPropertyVELMOR::OnUpdateStatus,
+          Qt::QueuedConnection);
+  // The fatal-start texts are shown before the worker goes on to end.
+  connect(worker, &CTarnThread::StatusSent, this, &CPropertyVELMOR::OnUpdateStatus,
+          Qt::BlockingQueuedConnection);
+  connect(worker, &CTarnThread::UpdateEnded, this, &CPropertyVELMOR::OnUpdateEnd,
+          Qt::QueuedConnection);
   m_updateLock = std::move(lock);
   m_pUpdateThread = worker;
+  // Disabling the focused button would pass the focus on to whatever control comes next,
+  // where a stray key changes the device. The panel itself holds it until the end.
+  m_focusBeforeUpdate = focusWidget();
+  setFocus(Qt::OtherFocusReason);
   ControlAs<QProgressBar>(IDC_PROGRESS)->setValue(0);
   UpdateControlStates(false);
   worker->start();
@@ -40,4 +54,8 @@ void CPropertyVELMOR::OnUpdateEnd(bool success) {
     UpdateData(false);
   }
   UpdateControlStates(true);
+  QWidget* before = m_focusBeforeUpdate;
+  m_focusBeforeUpdate = nullptr;
+  if (!TakesFocus(before)) before = Control(IDC_SOFTWARE_UPDATE);
+  if (TakesFocus(before)) before->setFocus(Qt::OtherFocusReason);
 }

@@ -1,5 +1,6 @@
 #include "panel/property_velmor.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -8,6 +9,7 @@
 #include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
@@ -24,21 +26,36 @@
 #include "panel/embedded_version.h"
 #include "panel/panel_icon.h"
 #include "panel/slider_rule.h"
+#include "settings/settings_fields.h"
 
 namespace {
 
-const panel::SliderRange kGainRange{-120, 129, 10};
-const panel::SliderRange kTimeConstantRange{0, 16432, 50};
-const panel::SliderRange kCorrectionRange{-500, 509, 10};
+// The time-constant sliders reach 0..16383 µs, less than the field holds.
+constexpr panel::SliderRange kTimeConstantRange{0, 16432, 50};
+constexpr int kFieldPage = 10;
 
 constexpr int kTimeConstantSliders[] = {IDC_T1, IDC_T2, IDC_T3, IDC_T4};
 
-const panel::SliderRange& RangeOf(int id) {
-  if (id == IDC_GAIN) return kGainRange;
+// A slider whose positions are its field's whole range.
+panel::SliderRange FieldSlider(const settings::Field& field) {
+  return {static_cast<int>(field.min), static_cast<int>(field.max) + kFieldPage - 1, kFieldPage};
+}
+
+panel::SliderRange GainRange() {
+  return FieldSlider(settings::kPhonoGainField);
+}
+
+// The absolute and relative corrections share one range.
+panel::SliderRange CorrectionRange() {
+  return FieldSlider(settings::kAbsoluteCorrectionField);
+}
+
+panel::SliderRange RangeOf(int id) {
+  if (id == IDC_GAIN) return GainRange();
   for (int t : kTimeConstantSliders) {
     if (t == id) return kTimeConstantRange;
   }
-  return kCorrectionRange;
+  return CorrectionRange();
 }
 
 }  // namespace
@@ -49,18 +66,38 @@ const std::array<CPropertyVELMOR::SpeedControls, 3> CPropertyVELMOR::kSpeeds = {
     {78, SettingsImage::Speed::k78, IDC_SPEED78, IDC_LOCK78, IDC_ABS78, IDC_REL78},
 }};
 
-CPropertyVELMOR::CPropertyVELMOR(CDeviceLink& link, Timing& timing, QWidget* parent)
+PanelServices DesktopServices() {
+  PanelServices services;
+  services.askInitSystemData = [](QWidget& panel) {
+    // Yes replaces the serial number and the delivery date, which nothing can read back: Enter
+    // alone must not do that.
+    return QMessageBox::question(&panel, QApplication::applicationName(),
+                                 QStringLiteral("Initialize system data, too?"),
+                                 QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::No) == QMessageBox::Yes;
+  };
+  services.today = [] { return settings::TodayLocal(); };
+  services.embeddedVersion = [] { return panel::EmbeddedApplicationVersion(); };
+  services.createUpdateWorker = [](CDeviceLink& link, Timing& timing) -> CTarnThread* {
+    // Suspended until started; it deletes itself when it ends.
+    auto* worker = new CTarnThread(link, timing);
+    worker->m_bBoot = false;
+    return worker;
+  };
+  services.runHardwareTest = [](QWidget& panel) {
+    CHardwareTest test(&panel);
+    test.exec();
+  };
+  return services;
+}
+
+CPropertyVELMOR::CPropertyVELMOR(CDeviceLink& link, Timing& timing, PanelServices services,
+                                 QWidget* parent)
     : QDialog(parent),
       m_link(link),
       m_timing(timing),
-      m_transfer(link, timing, m_image,
-                 settings::TransferHooks{
-                     [this] { FillControls(); },
-                     [this] { return m_currentCurve; },
-                     [this] { GatherControls(); },
-                     [this] { return AskInitSystemData(); },
-                     [this] { return m_today ? m_today() : settings::TodayLocal(); },
-                 }),
+      m_services(std::move(services)),
+      m_transfer(link, timing, m_image),
       m_statusTimer(this),
       m_voltageTimer(this),
       m_reconnectTimer(this),
@@ -90,19 +127,6 @@ CPropertyVELMOR::CPropertyVELMOR(CDeviceLink& link, Timing& timing, QWidget* par
   Control(IDC_MOTOR_VOLTAGE)->installEventFilter(this);
   // Enter in a field must never press a button such as "&Software Update".
   for (QPushButton* button : findChildren<QPushButton*>()) button->setAutoDefault(false);
-
-  m_embeddedVersion = [] { return panel::EmbeddedApplicationVersion(); };
-  m_createUpdateWorker = [](CPropertyVELMOR& panel) -> QThread* {
-    // Suspended until started; it deletes itself when it ends.
-    auto* worker = new CTarnThread(panel.m_link, panel.m_timing);
-    worker->m_bBoot = false;
-    worker->m_pPanel = &panel;
-    return worker;
-  };
-  m_runHardwareTest = [](CPropertyVELMOR& panel) {
-    CHardwareTest test(&panel);
-    test.exec();
-  };
 
   ConnectSignals();
 }
@@ -186,13 +210,15 @@ bool CPropertyVELMOR::OnInitDialog() {
   m_response.SetRange(5.0, 31000.0);
   setWindowIcon(panel::PanelIcon());
 
-  panel::SetSliderRange(*ControlAs<QScrollBar>(IDC_GAIN), kGainRange);
+  panel::SetSliderRange(*ControlAs<QScrollBar>(IDC_GAIN), GainRange());
   for (int id : kTimeConstantSliders) {
     panel::SetSliderRange(*ControlAs<QScrollBar>(id), kTimeConstantRange);
   }
   for (const SpeedControls& s : kSpeeds) {
-    panel::SetSliderRange(*ControlAs<QScrollBar>(s.absolute), kCorrectionRange);
-    panel::SetSliderRange(*ControlAs<QScrollBar>(s.relative), kCorrectionRange);
+    panel::SetSliderRange(*ControlAs<QScrollBar>(s.absolute),
+                          FieldSlider(settings::kAbsoluteCorrectionField));
+    panel::SetSliderRange(*ControlAs<QScrollBar>(s.relative),
+                          FieldSlider(settings::kRelativeCorrectionField));
   }
   auto* rate = ControlAs<QComboBox>(IDC_OUTPUT_RATE);
   for (int i = 0; i < rate->count(); ++i) rate->setItemData(i, i + 1);

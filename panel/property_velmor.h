@@ -7,6 +7,7 @@
 #include <QDialog>
 #include <QHash>
 #include <QPixmap>
+#include <QPointer>
 #include <QProxyStyle>
 #include <QTimer>
 #include <array>
@@ -26,6 +27,8 @@
 #include "settings/settings_image.h"
 #include "settings/settings_transfer.h"
 
+class CTarnThread;
+
 class QThread;
 
 namespace panel {
@@ -41,28 +44,34 @@ struct EmbeddedVersion {
 
 }  // namespace panel
 
+// What the panel asks of its surroundings, given at construction: the desktop's own in the
+// application (DesktopServices), doubles in tests.
+struct PanelServices {
+  // "Initialize system data, too?", asked over the panel: true for yes.
+  std::function<bool(QWidget& panel)> askInitSystemData;
+  // Today's local date for fresh system data.
+  std::function<settings::LocalDate()> today;
+  // The carried application's version, for the suffix of the version line.
+  std::function<std::optional<panel::EmbeddedVersion>()> embeddedVersion;
+  // Creates the update worker, suspended; null when it cannot be created.
+  std::function<CTarnThread*(CDeviceLink&, Timing&)> createUpdateWorker;
+  // Runs the hardware test window modally over the panel.
+  std::function<void(QWidget& panel)> runHardwareTest;
+};
+
+PanelServices DesktopServices();
+
 class CPropertyVELMOR : public QDialog {
   Q_OBJECT
 
  public:
-  CPropertyVELMOR(CDeviceLink& link, Timing& timing, QWidget* parent = nullptr);
+  CPropertyVELMOR(CDeviceLink& link, Timing& timing, PanelServices services,
+                  QWidget* parent = nullptr);
   ~CPropertyVELMOR() override;
 
   // Mode flags, 0 or 1, set by start-up before the panel is first shown.
   std::int32_t m_bService = 0;
   std::int32_t m_bAdvanced = 0;
-
-  // What the panel asks of its surroundings. Start-up leaves the defaults; tests replace them.
-  // "Initialize system data, too?": true for yes. Default: a question box.
-  std::function<bool()> m_askInitSystemData;
-  // Today's local date for fresh system data. Default: the system's.
-  std::function<settings::LocalDate()> m_today;
-  // The embedded application's version, for the suffix of the version line.
-  std::function<std::optional<panel::EmbeddedVersion>()> m_embeddedVersion;
-  // Creates the update worker, suspended; null when it cannot be created.
-  std::function<QThread*(CPropertyVELMOR&)> m_createUpdateWorker;
-  // Runs the hardware test window modally.
-  std::function<void(CPropertyVELMOR&)> m_runHardwareTest;
 
   QWidget* Control(int id) const { return m_controls.value(id, nullptr); }
   template <class T>
@@ -94,6 +103,7 @@ class CPropertyVELMOR : public QDialog {
 
   // Equalization (panel_equalization.cpp).
   void SelectCurve(int index);
+  void ListCurveNames();  // the image's eight curve names, in slot order
   void ShowCurve();
   void RedrawPlot();
 
@@ -148,6 +158,8 @@ class CPropertyVELMOR : public QDialog {
   static const std::array<SpeedControls, 3> kSpeeds;
 
   void ConnectSignals();
+  bool TakesFocus(const QWidget* control) const;  // a visible, enabled control of the panel
+  void KeepFocusOnAUsableControl();
   void SetFonts();
   void OnScroll(int id, int action);
   int Position(int id) const;
@@ -165,10 +177,10 @@ class CPropertyVELMOR : public QDialog {
   void OnLockClicked(int which);
   void OnCorrectionScroll(int which);
   void FillSpeedControls();
-  bool AskInitSystemData();
 
   CDeviceLink& m_link;
   Timing& m_timing;
+  PanelServices m_services;
   QHash<int, QWidget*> m_controls;  // every control with an id, by id
 
   SettingsImage m_image;      // the model every control shows
@@ -195,7 +207,8 @@ class CPropertyVELMOR : public QDialog {
   panel::DeviceFolderWatch m_deviceWatch;
   panel::AsteriskSound m_sound;
 
-  QThread* m_pUpdateThread = nullptr;  // the running update worker; only tested for null
+  QThread* m_pUpdateThread = nullptr;     // the running update worker; only tested for null
+  QPointer<QWidget> m_focusBeforeUpdate;  // gets the focus back when the update ends
   std::unique_ptr<device::UpdateLock> m_updateLock;  // held while the worker runs
   bool m_initialised = false;
 };

@@ -2,8 +2,11 @@
 
 #include <QContextMenuEvent>
 #include <QCoreApplication>
+#include <QCursor>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
 #include <QPointer>
 #include <QStyle>
 #include <QStyleOptionSlider>
@@ -69,6 +72,57 @@ void ScrollSlider::keyPressEvent(QKeyEvent* event) {
   }
   triggerAction(action);
   event->accept();
+}
+
+void ScrollSlider::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  QStyleOptionSlider option;
+  initStyleOption(&option);
+  option.subControls =
+      QStyle::SubControls(QStyle::SC_All) &
+      ~QStyle::SubControls(QStyle::SC_ScrollBarAddPage | QStyle::SC_ScrollBarSubPage);
+  if (m_pressed != QStyle::SC_None) {
+    option.activeSubControls = m_pressed;
+    option.state |= QStyle::State_Sunken;
+  } else if (underMouse()) {
+    option.activeSubControls = style()->hitTestComplexControl(QStyle::CC_ScrollBar, &option,
+                                                              mapFromGlobal(QCursor::pos()), this);
+  }
+
+  // The option's palette is in the slider's colour group: disabled ones get a disabled track.
+  const QPalette& colours = option.palette;
+  const QColor window = colours.color(QPalette::Window);
+  const auto mix = [&window](QColor other) {
+    return QColor((window.red() + other.red()) / 2, (window.green() + other.green()) / 2,
+                  (window.blue() + other.blue()) / 2);
+  };
+  const QColor track = mix(colours.color(QPalette::Mid));
+  const QColor pressedTrack = mix(colours.color(QPalette::Dark));
+  for (const QStyle::SubControl page : {QStyle::SC_ScrollBarSubPage, QStyle::SC_ScrollBarAddPage}) {
+    const QRect area = style()->subControlRect(QStyle::CC_ScrollBar, &option, page, this);
+    painter.fillRect(area, m_pressed == page ? pressedTrack : track);
+  }
+  style()->drawComplexControl(QStyle::CC_ScrollBar, &option, &painter, this);
+
+  if (hasFocus()) {
+    painter.setPen(QPen(colours.color(QPalette::Highlight), 1));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
+  }
+}
+
+void ScrollSlider::mousePressEvent(QMouseEvent* event) {
+  QStyleOptionSlider option;
+  initStyleOption(&option);
+  m_pressed = style()->hitTestComplexControl(QStyle::CC_ScrollBar, &option,
+                                             event->position().toPoint(), this);
+  QScrollBar::mousePressEvent(event);
+}
+
+void ScrollSlider::mouseReleaseEvent(QMouseEvent* event) {
+  m_pressed = QStyle::SC_None;
+  QScrollBar::mouseReleaseEvent(event);
+  update();
 }
 
 void ScrollSlider::contextMenuEvent(QContextMenuEvent* event) {

@@ -8,6 +8,7 @@
 // setValue stays the quiet way to show a value, as filling the controls from the image does.
 
 #include <QScrollBar>
+#include <QStyle>
 
 namespace panel {
 
@@ -26,6 +27,15 @@ class ScrollSlider : public QScrollBar {
   // turns with the scroll bar's inverted controls.)
   void keyPressEvent(QKeyEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
+  // The track and the focus frame are painted here, alike in every style: the Windows style
+  // draws the track as a pattern of two almost equal system colours, and no style frames a
+  // focused scroll bar.
+  void paintEvent(QPaintEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+
+ private:
+  QStyle::SubControl m_pressed = QStyle::SC_None;  // under the button held down, for painting
 };
 
 }  // namespace panel

@@ -15,13 +15,37 @@ const std::array<PresetCurve, 8> kPresetCurves = {{
     {"London M33&M45", 1590, 318, 57, 0},
 }};
 
+std::array<std::uint8_t, SystemData::kSize> SystemData::Encode() const {
+  std::array<std::uint8_t, kSize> bytes{};
+  bytes[SettingsImage::kSystemTag] = systemTag;
+  bytes[SettingsImage::kDeliveryYear] = deliveryYear;
+  bytes[SettingsImage::kDeliveryMonth] = deliveryMonth;
+  bytes[SettingsImage::kDeliveryDay] = deliveryDay;
+  wire::PutU32(&bytes[SettingsImage::kSerialNumber], serialNumber);
+  wire::PutU16(&bytes[SettingsImage::kSystemFlags], systemFlags);
+  std::copy(reserved.begin(), reserved.end(), &bytes[SettingsImage::kSystemReserved]);
+  return bytes;
+}
+
+SystemData SystemData::Decode(const std::uint8_t* bytes) {
+  SystemData data;
+  data.systemTag = bytes[SettingsImage::kSystemTag];
+  data.deliveryYear = bytes[SettingsImage::kDeliveryYear];
+  data.deliveryMonth = bytes[SettingsImage::kDeliveryMonth];
+  data.deliveryDay = bytes[SettingsImage::kDeliveryDay];
+  data.serialNumber = wire::GetU32(&bytes[SettingsImage::kSerialNumber]);
+  data.systemFlags = wire::GetU16(&bytes[SettingsImage::kSystemFlags]);
+  std::copy_n(&bytes[SettingsImage::kSystemReserved], data.reserved.size(), data.reserved.begin());
+  return data;
+}
+
 SystemData SystemData::Fresh(int year, int month, int day) {
   SystemData data;
-  data.bytes[1] = static_cast<std::uint8_t>(year - 2000);
-  data.bytes[2] = static_cast<std::uint8_t>(month);
-  data.bytes[3] = static_cast<std::uint8_t>(day);
-  wire::PutU32(&data.bytes[4], 100);
-  data.bytes[8] = 3;  // motor control unit fitted, automatic muting on
+  data.deliveryYear = static_cast<std::uint8_t>(year - 2000);
+  data.deliveryMonth = static_cast<std::uint8_t>(month);
+  data.deliveryDay = static_cast<std::uint8_t>(day);
+  data.serialNumber = 100;
+  data.systemFlags = 3;  // motor control unit fitted, automatic muting on
   return data;
 }
 
@@ -99,9 +123,12 @@ void SettingsImage::SetCurve(std::size_t slot, const EqCurve& curve) {
 }
 
 SystemData SettingsImage::GetSystemData() const {
-  SystemData data;
-  std::copy_n(m_bytes.begin(), SystemData::kSize, data.bytes.begin());
-  return data;
+  return SystemData::Decode(m_bytes.data());
+}
+
+void SettingsImage::SetSystemData(const SystemData& data) {
+  const auto bytes = data.Encode();
+  std::copy(bytes.begin(), bytes.end(), m_bytes.begin());
 }
 
 void SettingsImage::AddCurve(std::uint16_t t1, std::uint16_t t2, std::uint16_t t3, std::uint16_t t4,

@@ -8,13 +8,26 @@
 
 #include "settings/eq_curve.h"
 
-// Bytes 0..11 of the image: the part the restore-defaults command carries.
+// Bytes 0..11 of the image: the part the restore-defaults command carries. Same layout as the
+// image's first twelve bytes.
 struct SystemData {
   static constexpr std::size_t kSize = 12;
-  std::array<std::uint8_t, kSize> bytes{};
+
+  std::uint8_t systemTag = 0;      // carried, not interpreted
+  std::uint8_t deliveryYear = 0;   // year - 2000
+  std::uint8_t deliveryMonth = 0;  // from 1 for January
+  std::uint8_t deliveryDay = 0;    // of the month, from 1
+  std::uint32_t serialNumber = 0;
+  std::uint16_t systemFlags = 0;  // bit 0 motorUnitInstalled, bit 1 autoMute, bits 2..15 carried
+  std::array<std::uint8_t, 2> reserved{};
+
+  std::array<std::uint8_t, kSize> Encode() const;
+  static SystemData Decode(const std::uint8_t* bytes);  // kSize bytes
 
   // Freshly initialised system data: tag 0, the given delivery date, serial 100, flags 3.
   static SystemData Fresh(int year, int month, int day);
+
+  bool operator==(const SystemData&) const = default;
 };
 
 // The eight preset curves the panel's defaults put into slots 0..7.
@@ -36,6 +49,7 @@ class SettingsImage {
   static constexpr std::size_t kDeliveryDay = 3;
   static constexpr std::size_t kSerialNumber = 4;
   static constexpr std::size_t kSystemFlags = 8;
+  static constexpr std::size_t kSystemReserved = 10;
   static constexpr std::size_t kCorrections = 12;  // abs33, rel33, abs45, rel45, abs78, rel78
   static constexpr std::size_t kOutputRate = 24;
   static constexpr std::size_t kPhonoGain = 25;
@@ -68,7 +82,7 @@ class SettingsImage {
   bool AutoMute() const { return (SystemFlags() & 2) != 0; }
   void SetAutoMute(bool on);
 
-  // Speed corrections in 0.1 % steps, -500..+500.
+  // Speed corrections in 0.1 % steps (ranges: settings_fields.cpp).
   std::int16_t AbsoluteCorrection(Speed s) const;
   void SetAbsoluteCorrection(Speed s, std::int16_t value);
   std::int16_t RelativeCorrection(Speed s) const;
@@ -83,10 +97,10 @@ class SettingsImage {
   // 1 = 48 kHz, 2 = 96 kHz, 3 = 192 kHz
   std::uint8_t OutputRate() const { return m_bytes[kOutputRate]; }
   void SetOutputRate(std::uint8_t code) { m_bytes[kOutputRate] = code; }
-  // 0.1 dB steps, -120..+120
+  // 0.1 dB steps
   std::int8_t PhonoGain() const { return static_cast<std::int8_t>(m_bytes[kPhonoGain]); }
   void SetPhonoGain(std::int8_t gain) { m_bytes[kPhonoGain] = static_cast<std::uint8_t>(gain); }
-  // 0.1 V steps, 60..240
+  // 0.1 V steps
   std::uint16_t MotorVoltage() const;
   void SetMotorVoltage(std::uint16_t voltage);
 
@@ -104,6 +118,7 @@ class SettingsImage {
   void SetCurve(std::size_t slot, const EqCurve& curve);
 
   SystemData GetSystemData() const;
+  void SetSystemData(const SystemData& data);
 
   // Puts a curve into the first slot not in use; does nothing when all eight are in use.
   void AddCurve(std::uint16_t t1, std::uint16_t t2, std::uint16_t t3, std::uint16_t t4,

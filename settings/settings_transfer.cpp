@@ -35,59 +35,33 @@ bool SettingsTransfer::WaitNotBusy() {
   return device::WaitNotBusy(m_link, m_timing);
 }
 
-bool SettingsTransfer::ReadSettings(std::uint16_t length) {
-  const bool complete = ReadImage(length);
-  if (m_hooks.fillControls) m_hooks.fillControls();
-  const EqCurve curve =
-      m_hooks.currentCurve ? m_hooks.currentCurve() : m_image.Curve(m_image.PresetIndex());
-  m_link.SetEqualization(curve.CurveMode(), curve.T(0), curve.T(1), curve.T(2), curve.T(3), false);
-  return complete;
-}
-
 bool SettingsTransfer::ReadImage(std::uint16_t length) {
   WaitNotBusy();
   const std::uint16_t l = Clamp(length);
-  bool complete = true;
   for (std::uint16_t offset = 0; offset < l;
        offset = static_cast<std::uint16_t>(offset + kChunkSize)) {
-    const std::uint8_t c = ChunkAt(offset, l);
-    ControlReply reply;
-    if (!m_link.Request(&reply, CMD_READ_SETTINGS, offset, c, 0, 0, nullptr)) {
-      complete = false;
-      break;
-    }
-    std::copy_n(reply.bytes.begin() + ControlReply::kData, c, m_image.Bytes().begin() + offset);
+    if (!m_link.ReadSettingsChunk(offset, ChunkAt(offset, l), m_image.Bytes().data() + offset))
+      return false;
   }
-  return complete;
+  return true;
 }
 
-bool SettingsTransfer::WriteSettings(std::uint16_t length) {
+bool SettingsTransfer::WriteImage(std::uint16_t length) {
   if (length == 0) return true;
-  if (m_hooks.gatherControls) m_hooks.gatherControls();
   const std::uint16_t l = Clamp(length);
   bool complete = true;
   for (std::uint16_t offset = 0; offset < l;
        offset = static_cast<std::uint16_t>(offset + kChunkSize)) {
-    const std::uint8_t c = ChunkAt(offset, l);
-    complete &= m_link.Request(nullptr, CMD_WRITE_SETTINGS, offset, 0, 0, c,
-                               m_image.Bytes().data() + offset);
+    complete &=
+        m_link.WriteSettingsChunk(offset, ChunkAt(offset, l), m_image.Bytes().data() + offset);
   }
-  complete &= m_link.Request(nullptr, CMD_WRITE_SETTINGS, 0, 1, 0, 0, nullptr);
+  complete &= m_link.CommitSettings();
   WaitNotBusy();
   return complete;
 }
 
-bool SettingsTransfer::RestoreDefaults(std::uint16_t length, bool serviceMode) {
-  if (length == 0) return true;
-  SystemData block = m_image.GetSystemData();
-  if (serviceMode && m_hooks.askInitSystemData && m_hooks.askInitSystemData()) {
-    const LocalDate today = m_hooks.today ? m_hooks.today() : TodayLocal();
-    block = SystemData::Fresh(today.year, today.month, today.day);
-  }
-  const bool sent = m_link.Request(nullptr, CMD_RESTORE_DEFAULTS, 0, 0, 0,
-                                   static_cast<unsigned>(block.bytes.size()), block.bytes.data());
-  ReadSettings(length);
-  return sent;
+bool SettingsTransfer::RestoreDefaults(const SystemData& system) {
+  return m_link.RestoreDefaults(system.Encode());
 }
 
 }  // namespace settings

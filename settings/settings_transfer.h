@@ -1,9 +1,10 @@
 #pragma once
 // Moves the settings image between the tool and the device: reads in 26-byte chunks after the
-// busy wait, writes in 26-byte chunks with a commit, and restores the device's defaults.
+// busy wait, writes in 26-byte chunks with a commit, and restores the device's defaults. What
+// runs around these (filling controls, sending the curve, asking about the system data) is the
+// caller's.
 
 #include <cstdint>
-#include <functional>
 
 #include "device/device_link.h"
 #include "device/timing.h"
@@ -19,46 +20,30 @@ struct LocalDate {
   int day = 1;      // 1..31
 };
 
-// What the panel supplies; every hook may be left empty.
-struct TransferHooks {
-  // Shows the image in every control and selects the curve of presetIndex.
-  std::function<void()> fillControls;
-  // The curve sent after a read; empty: the image's slot presetIndex.
-  std::function<EqCurve()> currentCurve;
-  // Copies every control into the image before a write.
-  std::function<void()> gatherControls;
-  // "Initialize system data, too?" in service mode; true for yes. Empty: no.
-  std::function<bool()> askInitSystemData;
-  // Today's local date; empty: the system's.
-  std::function<LocalDate()> today;
-};
-
 LocalDate TodayLocal();
 
 class SettingsTransfer {
  public:
-  SettingsTransfer(CDeviceLink& link, Timing& timing, SettingsImage& image, TransferHooks hooks)
-      : m_link(link), m_timing(timing), m_image(image), m_hooks(std::move(hooks)) {}
+  SettingsTransfer(CDeviceLink& link, Timing& timing, SettingsImage& image)
+      : m_link(link), m_timing(timing), m_image(image) {}
 
-  // Reads `length` bytes (at most 256), fills the controls and sends the selected curve.
-  // True when every chunk was read.
-  bool ReadSettings(std::uint16_t length);
-  // The reading alone: waits for the device and reads the chunks, sending nothing that changes
-  // what the device plays. True when every chunk was read.
+  // Waits for the device, then reads `length` bytes (at most 256) into the image; a failed
+  // chunk ends the read and leaves the bytes from it on as they were. Sends nothing that
+  // changes what the device plays. True when every chunk was read.
   bool ReadImage(std::uint16_t length);
-  // Gathers the controls and writes `length` bytes, commits and waits. Nothing at all for 0.
-  // True when every chunk and the commit went through.
-  bool WriteSettings(std::uint16_t length);
-  // Sends the system data (kept, or fresh when the service question is answered yes) with
-  // CMD_RESTORE_DEFAULTS, then reads. Nothing at all for length 0. True when the command went.
-  bool RestoreDefaults(std::uint16_t length, bool serviceMode);
+  // Writes `length` bytes of the image in chunks, commits and waits for the device. Nothing at
+  // all for 0. A failed chunk does not stop the others. True when every chunk and the commit
+  // went through.
+  bool WriteImage(std::uint16_t length);
+  // Sends CMD_RESTORE_DEFAULTS with the system data the device is to hold afterwards. True when
+  // the command went through; the image is not read back.
+  bool RestoreDefaults(const SystemData& system);
   bool WaitNotBusy();
 
  private:
   CDeviceLink& m_link;
   Timing& m_timing;
   SettingsImage& m_image;
-  TransferHooks m_hooks;
 };
 
 }  // namespace settings

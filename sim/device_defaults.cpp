@@ -1,9 +1,5 @@
 #include "sim/device_defaults.h"
 
-#include <algorithm>
-
-#include "device/wire.h"
-
 namespace sim {
 
 namespace {
@@ -24,7 +20,7 @@ constexpr DeviceCurve kDeviceCurves[] = {
 
 SettingsImage DeviceDefaults(const SystemData& system) {
   SettingsImage image;
-  std::copy(system.bytes.begin(), system.bytes.end(), image.Bytes().begin());
+  image.SetSystemData(system);
   image.SetPhonoGain(30);
   image.SetOutputRate(1);
   image.SetMotorVoltage(155);
@@ -37,8 +33,8 @@ SettingsImage DeviceDefaults(const SystemData& system) {
 
 SystemData FactorySystemData() {
   SystemData system = SystemData::Fresh(2006, 1, 10);
-  system.bytes[0] = 1;
-  wire::PutU32(&system.bytes[4], 12345);
+  system.systemTag = 1;
+  system.serialNumber = 12345;
   return system;
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "settings/settings_fields.h"
 #include "sim/device_defaults.h"
 #include "sim/state_folder.h"
 
@@ -10,10 +11,6 @@ namespace {
 
 bool NoParameters(const ReceivedFrame& f) {
   return f.value == 0 && f.index == 0;
-}
-
-bool InRange(int v, int low, int high) {
-  return v >= low && v <= high;
 }
 
 }  // namespace
@@ -117,9 +114,7 @@ bool SimSettings::Restore(const ReceivedFrame& frame, const Context& context) {
   if (!NoParameters(frame) || frame.data.size() != SystemData::kSize || Busy(context)) {
     return false;
   }
-  SystemData system;
-  std::copy(frame.data.begin(), frame.data.end(), system.bytes.begin());
-  return Store(sim::DeviceDefaults(system), context.now);
+  return Store(sim::DeviceDefaults(SystemData::Decode(frame.data.data())), context.now);
 }
 
 bool SimSettings::SetLive(const ReceivedFrame& frame) {
@@ -129,15 +124,15 @@ bool SimSettings::SetLive(const ReceivedFrame& frame) {
   const std::size_t n = frame.data.size();
   switch (frame.command) {
     case CMD_SET_GAIN:
-      if (n != 0 || !InRange(value, -120, 120)) return false;
+      if (n != 0 || !settings::kPhonoGainField.InRange(value)) return false;
       m_live.gain = value;
       return true;
     case CMD_SET_POLARITY:
-      if (n != 0 || !InRange(frame.value, 0, 1)) return false;
+      if (n != 0 || !settings::kPolarityField.InRange(frame.value)) return false;
       m_live.polarity = static_cast<std::uint8_t>(frame.value);
       return true;
     case CMD_SET_OUTPUT_RATE:
-      if (n != 0 || !InRange(frame.value, 1, 3)) return false;
+      if (n != 0 || !settings::kOutputRateField.InRange(frame.value)) return false;
       m_live.outputRate = static_cast<std::uint8_t>(frame.value);
       return true;
     case CMD_SET_EQUALIZATION:
@@ -148,7 +143,9 @@ bool SimSettings::SetLive(const ReceivedFrame& frame) {
       if (frame.value != 0 || n != SpeedPayload::kSize) return false;
       const SpeedPayload p = SpeedPayload::Decode(data);
       if (p.speed != 0 && p.speed != 33 && p.speed != 45 && p.speed != 78) return false;
-      if (!InRange(p.absolute, -500, 500) || !InRange(p.relative, -500, 500)) return false;
+      if (!settings::kAbsoluteCorrectionField.InRange(p.absolute) ||
+          !settings::kRelativeCorrectionField.InRange(p.relative))
+        return false;
       m_live.speed = p.speed;
       m_live.absoluteCorrection = p.absolute;
       m_live.relativeCorrection = p.relative;
@@ -157,14 +154,14 @@ bool SimSettings::SetLive(const ReceivedFrame& frame) {
     case CMD_SET_MOTOR_VOLTAGE: {
       if (frame.value != 0 || n != 2) return false;
       const std::uint16_t voltage = wire::GetU16(data);
-      if (!InRange(voltage, 60, 240)) return false;
+      if (!settings::kMotorVoltageField.InRange(voltage)) return false;
       m_live.motorVoltage = voltage;
       return true;
     }
     case CMD_SET_RAMP_SPEED: {
       if (frame.value != 0 || n != 2) return false;
       const std::uint16_t ramp = wire::GetU16(data);
-      if (ramp > 6) return false;
+      if (!settings::kRampSpeedField.InRange(ramp)) return false;
       m_live.rampSpeed = ramp;
       return true;
     }

@@ -26,8 +26,8 @@ class ApplicationIdentityTest : public QObject {
 
   void questionBoxCarriesTheApplicationName() {
     PanelRig rig;
+    rig.services.askInitSystemData = DesktopServices().askInitSystemData;  // the real box
     rig.Open(/*service=*/true);
-    rig.panel->m_askInitSystemData = nullptr;  // the real question box
     QString caption;
     QTimer answer;
     QObject::connect(&answer, &QTimer::timeout, [&] {

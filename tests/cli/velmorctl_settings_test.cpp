@@ -12,35 +12,18 @@
 
 #include "settings/settings_document.h"
 #include "settings/settings_image.h"
-#include "tests/cli/s3_file.h"
-#include "tests/sim/sim_process.h"
-#include "tests/sim/sim_test_support.h"
-#include "tests/support/command_runner.h"
-
-// An S3 file of `bytes` at `address`, with an S7 end record.
+#include "tests/cli/sim_fixture.h"
+#include "tests/support/random_image.h"
 
 namespace {
 
 using nlohmann::ordered_json;
-using namespace std::chrono_literals;
 
-class VelmorctlSettingsTest : public CommandTest {
+class VelmorctlSettingsTest : public SimFixture<> {
  protected:
-  void SetUp() override {
-    CommandTest::SetUp();
-    m_deviceFolder = deviceFolder.Path();
-    sim = std::make_unique<simtest::SimProcess>(
-        deviceFolder.Path(),
-        std::vector<std::string>{"--state", state.Path(), "--trace", state / "trace", "--busy-ms",
-                                 "20"},
-        state / "sim.log");
-    auto link = simtest::MakeSocketLink(deviceFolder / "VELMORUSBDevice0");
-    ASSERT_TRUE(simtest::WaitFor([&] { return link->IsPresent(); }, 5000ms));
-  }
-
   // Command codes the device received since the last call.
   std::vector<unsigned> Received() {
-    const std::string trace = ReadWholeFile(state / "trace");
+    const std::string trace = ReadWholeFile(TraceFile());
     std::istringstream lines(trace.substr(m_traceSeen));
     m_traceSeen = trace.size();
     std::vector<unsigned> codes;
@@ -77,9 +60,6 @@ class VelmorctlSettingsTest : public CommandTest {
     return ordered_json::parse(r.out);  // throws on invalid UTF-8 too
   }
 
-  simtest::TempFolder deviceFolder;
-  simtest::TempFolder state;
-  std::unique_ptr<simtest::SimProcess> sim;
   std::size_t m_traceSeen = 0;
 };
 
@@ -106,26 +86,8 @@ TEST_F(VelmorctlSettingsTest, AnEditedDocumentChangesExactlyThatField) {
 
 TEST_F(VelmorctlSettingsTest, RandomImagesTravelByteForByte) {
   std::mt19937 random(7);
-  auto pick = [&random](int lo, int hi) { return std::uniform_int_distribution<>(lo, hi)(random); };
   for (int run = 0; run < 3; ++run) {
-    SettingsImage image;
-    for (auto& b : image.Bytes()) b = static_cast<std::uint8_t>(pick(0, 255));
-    image.SetDeliveryMonth(static_cast<std::uint8_t>(pick(1, 12)));
-    image.SetDeliveryDay(static_cast<std::uint8_t>(pick(1, 28)));
-    for (auto s :
-         {SettingsImage::Speed::k33, SettingsImage::Speed::k45, SettingsImage::Speed::k78}) {
-      image.SetAbsoluteCorrection(s, static_cast<std::int16_t>(pick(-500, 500)));
-      image.SetRelativeCorrection(s, static_cast<std::int16_t>(pick(-500, 500)));
-    }
-    image.SetOutputRate(static_cast<std::uint8_t>(pick(1, 3)));
-    image.SetPhonoGain(static_cast<std::int8_t>(pick(-120, 120)));
-    image.SetMotorVoltage(static_cast<std::uint16_t>(pick(60, 240)));
-    image.SetRampSpeed(static_cast<unsigned>(pick(0, 6)));
-    for (std::size_t slot = 0; slot < 8; ++slot) {
-      EqCurve curve = image.Curve(slot);
-      curve.bytes[EqCurve::kName + pick(0, 15)] = 0;  // Latin-1 name, random bytes after its end
-      image.SetCurve(slot, curve);
-    }
+    const SettingsImage image = testsupport::RandomValidImage(random);
     const std::string bytes(image.Bytes().begin(), image.Bytes().begin() + 238);
     LoadImage(bytes);
 

@@ -11,48 +11,19 @@
 
 #include "device/flash_trailer.h"
 #include "settings/settings_transfer.h"
-#include "tests/cli/s3_file.h"
-#include "tests/sim/sim_process.h"
-#include "tests/sim/sim_test_support.h"
-#include "tests/support/command_runner.h"
+#include "tests/cli/sim_fixture.h"
 
 namespace {
 
 using nlohmann::json;
-using namespace std::chrono_literals;
 
-class VelmorctlSimTest : public CommandTest {
+class VelmorctlSimTest : public SimFixture<> {
  protected:
-  void SetUp() override {
-    CommandTest::SetUp();
-    m_deviceFolder = deviceFolder.Path();
-    // Short device waits; the tool's own fixed waits stay real.
-    sim = std::make_unique<simtest::SimProcess>(
-        deviceFolder.Path(),
-        std::vector<std::string>{"--state", state.Path(), "--restart-ms", "300", "--erase-ms",
-                                 "300", "--busy-ms", "50"},
-        state / "sim.log");
-    auto link = simtest::MakeSocketLink(deviceFolder / "VELMORUSBDevice0");
-    ASSERT_TRUE(simtest::WaitFor([&] { return link->IsPresent(); }, 5000ms));
-  }
-
   json RunJson(const std::string& arguments) {
     const CommandOutcome r = Run(arguments);
     EXPECT_EQ(r.exitCode, 0) << r.err;
     return json::parse(r.out, nullptr, false);
   }
-
-  void Control(const std::string& command) {
-    std::vector<std::string> args = {"--control"};
-    std::istringstream words(command);
-    for (std::string word; words >> word;) args.push_back(word);
-    std::string output;
-    ASSERT_EQ(simtest::RunSim(deviceFolder.Path(), args, output), 0) << output;
-  }
-
-  simtest::TempFolder deviceFolder;
-  simtest::TempFolder state;
-  std::unique_ptr<simtest::SimProcess> sim;
 };
 
 TEST_F(VelmorctlSimTest, IdentityAsTheDeviceReportsIt) {
@@ -184,7 +155,10 @@ TEST_F(VelmorctlSimTest, UpdateFromAnSRecordFile) {
   EXPECT_NE(r.out.find("Download finished!"), std::string::npos);
   EXPECT_EQ(r.err,
             "velmorctl: the device stays in its boot loader: the programmed application "
-            "failed its check\n");
+            "failed its check; `velmorctl update` brings the carried application back\n");
+  r = Run("update");
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.out.find("The device runs application V1.013"), std::string::npos) << r.out;
 }
 
 }  // namespace

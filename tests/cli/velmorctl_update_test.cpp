@@ -14,9 +14,10 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
-#include "tests/cli/update_sim_fixture.h"
+#include "tests/cli/sim_fixture.h"
 
 namespace {
 
@@ -76,19 +77,56 @@ TEST_F(UpdateSimTest, TheCarriedVersionIsNotFlashedTwiceUnlessForced) {
   EXPECT_EQ(TraceCount("BEGIN_UPDATE"), begins + 1);
 }
 
-TEST_F(UpdateSimTest, AFailureEndsWithItsCauseAndTheStateItLeftOnStderr) {
+// Lines of `text` that hold `part`.
+std::size_t LinesWith(const std::string& text, const std::string& part) {
+  std::size_t n = 0;
+  std::istringstream lines(text);
+  for (std::string line; std::getline(lines, line);) n += line.find(part) != std::string::npos;
+  return n;
+}
+
+TEST_F(UpdateSimTest, APresentDeviceRefusingPacketsGetsEveryPacketThenTheEndCommands) {
   Control("fail command PROGRAM");
   CommandOutcome r = Run("update");
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_EQ(r.err,
             "velmorctl: update failed (ERROR: Can't write to device, 4322 packets refused); the "
             "device waits in its boot loader; `velmorctl update` brings the application back\n");
-  EXPECT_NE(r.out.find("ERROR: Can't write to device"), std::string::npos);
+  EXPECT_EQ(LinesWith(r.out, "ERROR: Can't write to device"), 1u) << r.out;
+  EXPECT_NE(r.out.find("ERROR: Can't write to device (4,322 packets)\n"), std::string::npos)
+      << r.out;
+  EXPECT_EQ(r.out.find("went away"), std::string::npos) << "a present device is not waited for";
+  // The worker's own sequence: every packet, then end of download and start of the application.
+  const std::vector<std::string> trace = Trace();
+  EXPECT_EQ(TraceCount("BEGIN_UPDATE"), 1u);
+  EXPECT_EQ(TraceCount("PROGRAM (0x86)", "result=failed"), 4322u);
+  std::size_t last = trace.size();
+  while (last > 0 && trace[last - 1].find("PROGRAM (0x86)") == std::string::npos) --last;
+  ASSERT_LE(last + 2, trace.size());
+  EXPECT_NE(trace[last].find("END_DOWNLOAD"), std::string::npos);
+  EXPECT_NE(trace[last + 1].find("START_APPLICATION"), std::string::npos);
 
   Control("fail clear PROGRAM");
   r = Run("update");
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_NE(r.out.find("The device runs application V1.013"), std::string::npos);
+}
+
+TEST_F(UpdateSimTest, ARefusedRequestIsNotReportedAsUnanswered) {
+  const std::string recovery =
+      "the device waits in its boot loader; `velmorctl update` brings the application back\n";
+  Control("fail command ERASE");
+  CommandOutcome r = Run("update");
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.err, "velmorctl: update failed (the device refused the erase); " + recovery);
+  Control("fail clear ERASE");
+
+  // The erase is done, but its answer is lost on the wire.
+  Control("wire drop 2");
+  r = Run("update --force");
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.err, "velmorctl: update failed (the device did not answer the erase); " + recovery);
+  EXPECT_EQ(TraceCount("ERASE (0x84)", "result=ok"), 1u);
 }
 
 }  // namespace
@@ -165,6 +203,89 @@ TEST_F(UpdateSimTest, ASecondUpdaterIsRefusedAndTheFirstCompletes) {
   EXPECT_EQ(TraceCount("BEGIN_UPDATE"), 1u);
   // Reads go on meanwhile and after.
   EXPECT_EQ(Run("identity").exitCode, 0);
+}
+
+// Sets an environment variable for the programs a test starts.
+class ScopedVariable {
+ public:
+  ScopedVariable(const char* name, const char* value) : m_name(name) { setenv(name, value, 1); }
+  ~ScopedVariable() { unsetenv(m_name); }
+  ScopedVariable(const ScopedVariable&) = delete;
+  ScopedVariable& operator=(const ScopedVariable&) = delete;
+
+ private:
+  const char* m_name;
+};
+
+// The device unplugged at half the packets; what the user reads, and what reached the device.
+class ReplugTest : public UpdateSimTest {
+ protected:
+  std::unique_ptr<BackgroundCommand> UnplugAtHalf() {
+    auto update = Start({"update"});
+    EXPECT_TRUE(simtest::WaitFor([&] { return TraceCount(kProgram) >= kCarriedPackets / 2; },
+                                 std::chrono::seconds(60)));
+    Control("unplug");
+    return update;
+  }
+  static bool WaitUntilWaiting(const BackgroundCommand& command) {
+    return simtest::WaitFor(
+        [&] { return command.Out().find("The device went away") != std::string::npos; },
+        std::chrono::seconds(20));
+  }
+};
+
+TEST_F(ReplugTest, BackAfterThreeSecondsTheWholeUpdateRunsAgainAndSucceeds) {
+  auto update = UnplugAtHalf();
+  ASSERT_TRUE(WaitUntilWaiting(*update)) << update->Out();
+  std::this_thread::sleep_for(std::chrono::seconds(3));  // away as long as a replug takes
+  Control("plug");
+  ASSERT_EQ(update->Wait(), 0) << update->Out() << update->Err();
+  const std::string out = update->Out();
+  EXPECT_NE(out.find("The device went away: waiting up to 30 s for it to come back ...\n"
+                     "The device is back: the update starts again from its first step.\n"
+                     "Erase in progress. Please wait!\n"),
+            std::string::npos)
+      << out;
+  EXPECT_NE(out.find("The device runs application V1.013 (05.03.2006).\n"), std::string::npos);
+  EXPECT_EQ(LinesWith(out, "ERROR: Can't write to device"), 1u) << "nothing sent into the void";
+  EXPECT_EQ(TraceCount("BEGIN_UPDATE"), 2u);
+  EXPECT_EQ(TraceCount("ERASE (0x84)"), 2u);
+  EXPECT_GE(TraceCount(kProgram, "result=ok"), kCarriedPackets + kCarriedPackets / 2);
+  EXPECT_EQ(TraceCount("END_DOWNLOAD"), 1u) << "the cut-short run ends without it";
+  EXPECT_NE(Run("identity").out.find("application:    V1.013"), std::string::npos);
+}
+
+TEST_F(ReplugTest, AwayPastTheWaitEndsWithTheCauseAndTheRecoveryLine) {
+  // The 30 s wait shortened, so the device stays away past it.
+  const ScopedVariable wait("VELMORCTL_REPLUG_WAIT_MS", "1500");
+  auto update = UnplugAtHalf();
+  EXPECT_EQ(update->Wait(), 1);
+  EXPECT_EQ(update->Err(),
+            "velmorctl: update failed (ERROR: Can't write to device: the device went away); the "
+            "device did not come back within 1.5 s; reconnect it, then run `velmorctl update`\n");
+  EXPECT_NE(update->Out().find("The device went away: waiting up to 1.5 s for it to come back"),
+            std::string::npos);
+  EXPECT_EQ(TraceCount("BEGIN_UPDATE"), 1u);
+
+  Control("plug");
+  const CommandOutcome r = Run("update");
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.out.find("The device runs application V1.013"), std::string::npos);
+}
+
+TEST_F(ReplugTest, TwoInterruptsWhileWaitingEndWithTheStateAndTheRecoveryLine) {
+  auto update = UnplugAtHalf();
+  ASSERT_TRUE(WaitUntilWaiting(*update)) << update->Out();
+  update->Signal(SIGINT);
+  ASSERT_TRUE(simtest::WaitFor([&] { return !update->Err().empty(); }));
+  update->Signal(SIGINT);
+  EXPECT_EQ(update->Wait(), 128 + SIGINT);
+  const std::string err = update->Err();
+  EXPECT_EQ(err.substr(err.rfind('\n', err.size() - 2) + 1),
+            "velmorctl: update stopped by an interrupt; the device did not come back; reconnect "
+            "it, then run `velmorctl update`\n")
+      << err;
+  Control("plug");
 }
 
 }  // namespace
@@ -262,6 +383,13 @@ TEST_F(UpdateSimTest, AFullStateFolderFailsTheCommitAndKeepsWhatWasAcknowledged)
   StartSim({}, small);
   ASSERT_EQ(Run("settings save " + file).exitCode, 0);
   EXPECT_EQ(ReadWholeFile(file), acknowledged) << "the restarted device holds what it acknowledged";
+
+  // An erase it cannot keep is refused, which is not the same as no answer.
+  const CommandOutcome update = Run("update");
+  EXPECT_EQ(update.exitCode, 1);
+  EXPECT_EQ(update.err,
+            "velmorctl: update failed (the device refused the erase); the device waits in its "
+            "boot loader; `velmorctl update` brings the application back\n");
 }
 
 TEST_F(UpdateSimTest, ADamagedStateFileIsRefusedAtStartAndResetStartsAfresh) {

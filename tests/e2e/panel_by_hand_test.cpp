@@ -215,7 +215,7 @@ class PanelByHandTest : public QObject {
 
   SettingsImage StoredImage() {
     SettingsImage image;
-    settings::SettingsTransfer transfer(m_link, m_timing, image, {});
+    settings::SettingsTransfer transfer(m_link, m_timing, image);
     [&] { QVERIFY(transfer.ReadImage(kImageLength)); }();
     return image;
   }
@@ -252,7 +252,7 @@ class PanelByHandTest : public QObject {
     Store(image);
     QTRY_COMPARE_WITH_TIMEOUT(StoredImage().AutoMute(), true, kWaitMs);
 
-    m_layout = std::make_unique<CPropertyVELMOR>(m_link, m_timing);
+    m_layout = std::make_unique<CPropertyVELMOR>(m_link, m_timing, DesktopServices());
     m_panel.setProcessChannelMode(QProcess::ForwardedChannels);
     DieWithTest(m_panel);
     m_panel.start(QStringLiteral(VELMOR_PANEL), {"-service"});

@@ -4,12 +4,14 @@
 #include <QImage>
 #include <QPixmap>
 #include <QtTest>
+#include <algorithm>
 #include <cmath>
 #include <set>
 #include <vector>
 
 #include "eq/plot_painter.h"
 #include "eq/response_curve.h"
+#include "tests/eq/label_finder.h"
 
 namespace {
 
@@ -311,6 +313,31 @@ class PlotPainterTest : public QObject {
       if (flipped) QVERIFY2(left > 100, "once flipped, it stays flipped further right");
     }
     QVERIFY(flipped);
+  }
+
+  // Shellac 78 B rises past +24 dB at the treble end and falls below -24 dB in the bass.
+  void aCurveBeyondTheScaleStaysInsideThePlotArea() {
+    eq::ResponseCurve curve;
+    curve.SetTimeConstants(0, 450, 100, 0);
+    const auto [low, high] = std::minmax_element(curve.Levels().begin(), curve.Levels().end());
+    QVERIFY(*high > 24.0 || *low < -24.0);
+    QImage image = Blank();
+    eq::Paint(&image, curve, false);
+    const eq::PlotFrame frame = curve.plot.frame;
+    const QRect area(QPoint(frame.plotLeft - 1, frame.plotTop - 1),
+                     QPoint(frame.plotRight + 1, frame.plotBottom + 1));
+    for (int y = 0; y < image.height(); ++y) {
+      for (int x = 0; x < image.width(); ++x) {
+        const QRgb pixel = image.pixel(x, y);
+        const bool curveInk = qBlue(pixel) > qRed(pixel) + 40;
+        QVERIFY2(!curveInk || area.contains(x, y),
+                 qPrintable(QStringLiteral("%1,%2").arg(x).arg(y)));
+      }
+    }
+    QVERIFY(FindLabel(image, QStringLiteral("dB"), QRect(0, 0, 40, 4)));
+    QVERIFY(
+        FindLabel(image, QStringLiteral("20k"),
+                  QRect(frame.plotLeft, frame.plotBottom, frame.plotRight - frame.plotLeft, 4)));
   }
 
   void pointerColumnsWithoutAPointChangeNothing() {

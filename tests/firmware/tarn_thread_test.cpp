@@ -35,6 +35,18 @@ class Receiver : public QObject {
   }
 };
 
+// As the panel connects them: posted reports queued, sent ones waited for.
+void ConnectReports(CTarnThread* worker, Receiver* receiver) {
+  QObject::connect(worker, &CTarnThread::UpdateStarted, receiver, &Receiver::OnUpdateStart,
+                   Qt::QueuedConnection);
+  QObject::connect(worker, &CTarnThread::StatusPosted, receiver, &Receiver::OnUpdateStatus,
+                   Qt::QueuedConnection);
+  QObject::connect(worker, &CTarnThread::StatusSent, receiver, &Receiver::OnUpdateStatus,
+                   Qt::BlockingQueuedConnection);
+  QObject::connect(worker, &CTarnThread::UpdateEnded, receiver, &Receiver::OnUpdateEnd,
+                   Qt::QueuedConnection);
+}
+
 class TarnThreadTest : public QObject {
   Q_OBJECT
 
@@ -49,7 +61,7 @@ class TarnThreadTest : public QObject {
     QPointer<CTarnThread> worker = new CTarnThread(*link, timing);
     QVERIFY(!worker->isRunning());  // suspended until started
     worker->m_bBoot = false;
-    worker->m_pPanel = &receiver;
+    ConnectReports(worker, &receiver);
     worker->start();
 
     QTRY_VERIFY_WITH_TIMEOUT(receiver.ended, 20000);
@@ -71,7 +83,7 @@ class TarnThreadTest : public QObject {
 
     QPointer<CTarnThread> worker = new CTarnThread(*link, timing);
     worker->m_bBoot = true;
-    worker->m_pPanel = &receiver;
+    ConnectReports(worker, &receiver);
     receiver.worker = worker.data();
     worker->start();
 
@@ -88,7 +100,7 @@ class TarnThreadTest : public QObject {
     Receiver receiver;
 
     QPointer<CTarnThread> worker = new CTarnThread(*link, timing);
-    worker->m_pPanel = &receiver;
+    ConnectReports(worker, &receiver);
     worker->m_strFileName = "/nonexistent/Überfw.s19";
     worker->start();
 

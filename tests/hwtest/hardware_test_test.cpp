@@ -10,6 +10,7 @@
 
 #include "eq/picture_control.h"
 #include "panel/dialog_units.h"
+#include "tests/eq/label_finder.h"
 
 namespace {
 
@@ -92,6 +93,24 @@ class HardwareTestWindowTest : public QObject {
       if (dialog.Plot().points[i].y < dialog.Plot().points[top].y) top = i;
     }
     QCOMPARE(dialog.Spectrum().BinIndex()[top], 85);
+  }
+
+  // The fixed 110 dB scale sets its "9" label where "dB" stands on the response plot.
+  void unitsAndLabelsAreWhole() {
+    CHardwareTest dialog;
+    const QImage image = dialog.PlotControl()->Picture().toImage();
+    const auto unit = FindLabel(image, QStringLiteral("dB"), QRect(0, 0, 60, 4));
+    QVERIFY(unit);
+    const QRect unitBox(*unit, LabelAlone(QStringLiteral("dB")).size());
+    const eq::PlotFrame frame = dialog.Plot().frame;
+    const auto nine = FindLabel(image, QStringLiteral("  9"), QRect(0, 0, frame.plotLeft, 30));
+    QVERIFY(nine);
+    QVERIFY(!unitBox.intersects(QRect(*nine, LabelAlone(QStringLiteral("  9")).size())));
+
+    // The axis ends at 24 kHz, so "20k" stands where "Hz" does on the response plot.
+    const QRect corner(frame.plotRight - 60, frame.plotBottom - 20, 70, image.height());
+    QVERIFY(FindLabel(image, QStringLiteral("20k"), corner));
+    QVERIFY(FindLabel(image, QStringLiteral("Hz"), corner));
   }
 
   void theReadoutFollowsThePointerOverAll2048Points() {

@@ -5,6 +5,7 @@
 #include "app/command_line.h"
 #include "panel/field_text.h"
 #include "panel/slider_rule.h"
+#include "settings/settings_fields.h"
 
 class FieldTextTest : public QObject {
   Q_OBJECT
@@ -49,7 +50,8 @@ class FieldTextTest : public QObject {
   }
 
   void everyVoltageSurvivesItsOwnText() {
-    for (unsigned v = panel::kMinVoltage; v <= panel::kMaxVoltage; ++v) {
+    const auto& voltage = settings::kMotorVoltageField;
+    for (auto v = static_cast<unsigned>(voltage.min); v <= voltage.max; ++v) {
       QCOMPARE(panel::ParseVoltageText(panel::VoltageText(v)), v);
     }
     QCOMPARE(panel::VoltageText(300), QStringLiteral("24.0 Volt"));

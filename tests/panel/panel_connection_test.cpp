@@ -6,6 +6,7 @@
 #include <QTest>
 #include <QThread>
 
+#include "firmware/tarn_thread.h"
 #include "panel/control_ids.h"
 #include "tests/panel/panel_rig.h"
 #include "tests/panel/panel_test_main.h"
@@ -44,7 +45,10 @@ char* toString(const States& s) {
 }
 
 // A worker that does nothing until it is told to end.
-class IdleWorker : public QThread {
+class IdleWorker : public CTarnThread {
+ public:
+  explicit IdleWorker(CDeviceLink& link) : CTarnThread(link) {}
+
  protected:
   void run() override {}
 };
@@ -101,6 +105,7 @@ class PanelConnectionTest : public QObject {
 
   void hardwareTestOpensModally() {
     PanelRig rig;
+    rig.services.runHardwareTest = DesktopServices().runHardwareTest;
     rig.Open(true);
     QString opened;
     QTimer::singleShot(0, this, [&] {
@@ -115,9 +120,9 @@ class PanelConnectionTest : public QObject {
 
   void updateRunningKeepsEverythingOff() {
     PanelRig rig;
+    auto* worker = new IdleWorker(*rig.link);
+    rig.services.createUpdateWorker = [worker](CDeviceLink&, Timing&) { return worker; };
     rig.Open(true);
-    auto* worker = new IdleWorker;
-    rig.panel->m_createUpdateWorker = [worker](CPropertyVELMOR&) { return worker; };
     // Pressed on the button itself: a click through the window lets the event loop run, and
     // the updater's lock file beside the device object is a device-change notice of its own,
     // after which the system fields follow the mode again (checked below with OnDeviceChange).
@@ -137,19 +142,20 @@ class PanelConnectionTest : public QObject {
 
   void versionLines() {
     PanelRig rig;
+    std::optional<panel::EmbeddedVersion> carried;
+    rig.services.embeddedVersion = [&] { return carried; };
     rig.Open();
-    rig.panel->m_embeddedVersion = [] { return std::nullopt; };
     rig.panel->OnReadSettings();
     QCOMPARE(rig.Text(IDC_APP_VERSION), QStringLiteral("App.:V1.012, 01.02.2006"));
     QCOMPARE(rig.Text(IDC_BOOT_VERSION), QStringLiteral("Boot: V1.002, 10.01.2006"));
 
-    rig.panel->m_embeddedVersion = [] { return panel::EmbeddedVersion{1, 13, 5, 3, 2006}; };
+    carried = panel::EmbeddedVersion{1, 13, 5, 3, 2006};
     rig.panel->OnReadSettings();
     QCOMPARE(rig.Text(IDC_APP_VERSION),
              QStringLiteral("App.:V1.012, 01.02.2006 (***V1.013, 05.03.2006***)"));
 
     // The same version carried: no suffix.
-    rig.panel->m_embeddedVersion = [] { return panel::EmbeddedVersion{1, 12, 5, 3, 2006}; };
+    carried = panel::EmbeddedVersion{1, 12, 5, 3, 2006};
     rig.panel->OnDeviceChange();
     QCOMPARE(rig.Text(IDC_APP_VERSION), QStringLiteral("App.:V1.012, 01.02.2006"));
   }

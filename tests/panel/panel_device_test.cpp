@@ -90,7 +90,7 @@ class PanelDeviceTest : public QObject {
   void unplugAndPlugBackWhileRunning() {
     CDeviceLink link;
     SystemTiming timing;
-    CPropertyVELMOR panel(link, timing);
+    CPropertyVELMOR panel(link, timing, DesktopServices());
     panel.show();
     QCOMPARE(Text(panel, IDC_APP_VERSION).left(12), QStringLiteral("App.:V1.012,"));
     QCOMPARE(Text(panel, IDC_BOOT_VERSION), QStringLiteral("Boot: V1.002, 10.01.2006"));
@@ -110,7 +110,7 @@ class PanelDeviceTest : public QObject {
   void updateThroughTheChannel() {
     CDeviceLink link;
     SystemTiming timing;
-    CPropertyVELMOR panel(link, timing);
+    CPropertyVELMOR panel(link, timing, DesktopServices());
     panel.show();
     QVERIFY(Text(panel, IDC_APP_VERSION).endsWith(QStringLiteral("(***V1.013, 05.03.2006***)")));
     QTest::mouseClick(panel.ControlAs<QPushButton>(IDC_SOFTWARE_UPDATE), Qt::LeftButton);

@@ -3,7 +3,9 @@
 #include <QTest>
 
 #include "eq/picture_control.h"
+#include "eq/plot_painter.h"
 #include "panel/control_ids.h"
+#include "panel/field_text.h"
 #include "tests/panel/panel_rig.h"
 #include "tests/panel/panel_test_main.h"
 
@@ -41,6 +43,44 @@ class PanelEqualizationTest : public QObject {
     QCOMPARE(rig.Text(IDC_T2_LABEL), QStringLiteral("318usec/500.5Hz"));
     QCOMPARE(rig.Text(IDC_T3_LABEL), QStringLiteral("75usec/2122.1Hz"));
     QCOMPARE(rig.Text(IDC_T4_LABEL), QStringLiteral("7950usec/20.0Hz"));
+  }
+
+  // The device lists its own curves; unplugged, the panel falls back to its defaults, and the
+  // list, the labels and the plot must all show the same one of them.
+  void unplugShowsOneCurveEverywhere() {
+    PanelRig rig;
+    rig.StoreDefaultsWith([](SettingsImage& image) {
+      EqCurve plain = image.Curve(0);
+      plain.SetName("RIAA");
+      plain.SetT(3, 0);
+      EqCurve rumble = image.Curve(0);
+      rumble.SetName("RIAA + rumble");
+      image.SetCurve(0, plain);
+      image.SetCurve(1, rumble);
+      image.SetPresetIndex(1);
+    });
+    rig.Open();
+    auto* combo = rig.Get<QComboBox>(IDC_EQ_TYPE);
+    QCOMPARE(combo->currentText(), QStringLiteral("RIAA + rumble"));
+    rig.device.Unplug();
+    rig.panel->OnDeviceChange();
+
+    const EqCurve& shown = rig.panel->CurrentCurve();
+    QCOMPARE(QString::fromLatin1(shown.Name()), QStringLiteral("RIAA (IEC)"));
+    QCOMPARE(combo->currentText(), QStringLiteral("RIAA (IEC)"));
+    for (int i = 0; i < combo->count(); ++i) {
+      QCOMPARE(combo->itemText(i), QString::fromLatin1(rig.panel->Image().Curve(i).Name()));
+    }
+    for (int i = 0; i < 4; ++i) QCOMPARE(rig.Text(kLabels[i]), panel::TimeConstantText(shown.T(i)));
+
+    const QPixmap& picture = rig.Get<eq::PictureControl>(IDC_PLOT)->Picture();
+    QPixmap expected(picture.size());
+    expected.setDevicePixelRatio(picture.devicePixelRatio());
+    eq::ResponseCurve curve;
+    curve.SetRange(5.0, 31000.0);
+    curve.SetTimeConstants(shown.T(0), shown.T(1), shown.T(2), shown.T(3));
+    eq::Paint(&expected, curve, false);
+    QCOMPARE(picture.toImage(), expected.toImage());
   }
 
   void choosingAesShowsAndSendsIt() {

@@ -22,6 +22,29 @@
 #include "tests/support/recording_device.h"
 #include "tests/support/virtual_timing.h"
 
+// Services that fail the test on any call it did not expect. Every connect asks for the carried
+// version, so that one is the real one; a test sets the others it expects before Open.
+inline PanelServices StrictServices() {
+  PanelServices s;
+  s.askInitSystemData = [](QWidget&) {
+    QTest::qFail("unexpected question \"Initialize system data, too?\"", __FILE__, __LINE__);
+    return false;
+  };
+  s.today = [] {
+    QTest::qFail("unexpected call for today's date", __FILE__, __LINE__);
+    return settings::LocalDate{};
+  };
+  s.embeddedVersion = DesktopServices().embeddedVersion;
+  s.createUpdateWorker = [](CDeviceLink&, Timing&) -> CTarnThread* {
+    QTest::qFail("unexpected update worker", __FILE__, __LINE__);
+    return nullptr;
+  };
+  s.runHardwareTest = [](QWidget&) {
+    QTest::qFail("unexpected hardware test window", __FILE__, __LINE__);
+  };
+  return s;
+}
+
 struct PanelRig {
   PanelRig() {
     device.SetTrace([this](const SimTraceEntry& entry) {
@@ -43,15 +66,15 @@ struct PanelRig {
   std::unique_ptr<CDeviceLink> link = MakeLinkTo(device);
   std::mutex mutex;  // guards frames: an update worker's requests arrive on its own thread
   std::vector<RecordedFrame> frames;
+  PanelServices services = StrictServices();  // given to the panel by Open
   std::unique_ptr<CPropertyVELMOR> panel;
 
   // Builds and shows the panel, which connects to the device; the status timer is stopped so
   // that only what a test does reaches the device.
   CPropertyVELMOR& Open(bool service = false, bool advanced = false) {
-    panel = std::make_unique<CPropertyVELMOR>(*link, timing);
+    panel = std::make_unique<CPropertyVELMOR>(*link, timing, services);
     panel->m_bService = service ? 1 : 0;
     panel->m_bAdvanced = advanced ? 1 : 0;
-    panel->m_askInitSystemData = [] { return false; };
     panel->OnInitDialog();
     Timer("STATUS_TIMER")->stop();
     panel->show();

@@ -2,6 +2,7 @@
 
 #include <QDateEdit>
 #include <QGuiApplication>
+#include <QMessageBox>
 #include <QRandomGenerator>
 #include <QTest>
 
@@ -90,6 +91,19 @@ class PanelSettingsTest : public QObject {
     QCOMPARE(rig.Get<QComboBox>(IDC_POLARITY)->currentIndex(), 0);  // refilled from the image
   }
 
+  void aFailedReadStillShowsTheImageAndSendsTheCurve() {
+    PanelRig rig;
+    rig.Open();
+    rig.Choose(IDC_POLARITY, 1);
+    rig.SetFaults([](SimFaults& f) { f.failCommands.insert(CMD_READ_SETTINGS); });
+    rig.ClearFrames();
+    rig.Click(IDC_READ_SETTINGS);
+    QCOMPARE(rig.Frames(CMD_READ_SETTINGS).size(), std::size_t{1});
+    QCOMPARE(rig.Get<QComboBox>(IDC_POLARITY)->currentIndex(), 0);  // refilled from the image
+    QCOMPARE(rig.Frames(CMD_SET_GAIN).size(), std::size_t{1});
+    QCOMPARE(rig.Frames(CMD_SET_EQUALIZATION).size(), std::size_t{1});
+  }
+
   void defaultSettingsKeepTheSystemData() {
     PanelRig rig;
     rig.StoreDefaultsWith([](SettingsImage& image) {
@@ -98,15 +112,15 @@ class PanelSettingsTest : public QObject {
       image.SetDeliveryMonth(3);
       image.SetDeliveryDay(7);
     });
-    const SystemData kept = rig.device.StoredImage().GetSystemData();
-    rig.Open();
+    const auto kept = rig.device.StoredImage().GetSystemData().Encode();
     bool asked = false;
-    rig.panel->m_askInitSystemData = [&] { return asked = true; };
+    rig.services.askInitSystemData = [&](QWidget&) { return asked = true; };
+    rig.Open();
     rig.Click(IDC_DEFAULT_SETTINGS);
     QVERIFY(!asked);
     QCOMPARE(rig.Frames(CMD_RESTORE_DEFAULTS).size(), std::size_t{1});
     QCOMPARE(rig.Frames(CMD_RESTORE_DEFAULTS)[0].Data(),
-             std::vector<std::uint8_t>(kept.bytes.begin(), kept.bytes.end()));
+             std::vector<std::uint8_t>(kept.begin(), kept.end()));
     // The device's defaults came back with it: gain +3.0 dB.
     QCOMPARE(rig.Text(IDC_GAIN_LABEL), QStringLiteral("Phono gain  3.0dB"));
     QVERIFY(!QGuiApplication::overrideCursor());
@@ -114,17 +128,40 @@ class PanelSettingsTest : public QObject {
 
   void defaultSettingsInServiceModeCanStartAfresh() {
     PanelRig rig;
+    bool answer = true;
+    rig.services.askInitSystemData = [&](QWidget&) { return answer; };
+    rig.services.today = [] { return settings::LocalDate{2006, 3, 7}; };
     rig.Open(true);
-    rig.panel->m_askInitSystemData = [] { return true; };
-    rig.panel->m_today = [] { return settings::LocalDate{2006, 3, 7}; };
     rig.Click(IDC_DEFAULT_SETTINGS);
     const std::vector<std::uint8_t> fresh{0, 6, 3, 7, 0x64, 0, 0, 0, 3, 0, 0, 0};
     QCOMPARE(rig.Frames(CMD_RESTORE_DEFAULTS).back().Data(), fresh);
     QCOMPARE(rig.Text(IDC_SERIAL), QStringLiteral("00100"));
 
-    rig.panel->m_askInitSystemData = [] { return false; };
+    answer = false;
     rig.Click(IDC_DEFAULT_SETTINGS);
     QCOMPARE(rig.Frames(CMD_RESTORE_DEFAULTS).back().Data(), fresh);
+  }
+
+  // The question box itself, answered with Enter alone: the serial number and the delivery
+  // date must survive it.
+  void enterInTheSystemDataQuestionKeepsTheSystemData() {
+    PanelRig rig;
+    rig.StoreDefaultsWith([](SettingsImage& image) { image.SetSerialNumber(4711); });
+    const auto kept = rig.device.StoredImage().GetSystemData().Encode();
+    rig.services.askInitSystemData = DesktopServices().askInitSystemData;  // the real box
+    rig.Open(true);
+    QString question;
+    QTimer::singleShot(0, [&question] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (!box) return;
+      question = box->text();
+      QTest::keyClick(box->focusWidget() ? box->focusWidget() : box, Qt::Key_Return);
+    });
+    rig.Click(IDC_DEFAULT_SETTINGS);
+    QCOMPARE(question, QStringLiteral("Initialize system data, too?"));
+    QCOMPARE(rig.Frames(CMD_RESTORE_DEFAULTS).back().Data(),
+             std::vector<std::uint8_t>(kept.begin(), kept.end()));
+    QCOMPARE(rig.Text(IDC_SERIAL), QStringLiteral("04711"));
   }
 
   void serialBeyondFiveDigitsSurvives() {

@@ -4,6 +4,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
+#include <atomic>
 #include <chrono>
 #include <future>
 #include <thread>
@@ -30,6 +31,7 @@ class PanelUpdateTest : public QObject {
 
   void updateRunsToTheEnd() {
     PanelRig rig;
+    rig.services.createUpdateWorker = DesktopServices().createUpdateWorker;
     rig.Open();
     QCOMPARE(rig.Text(IDC_APP_VERSION),
              QStringLiteral("App.:V1.012, 01.02.2006 (***V1.013, 05.03.2006***)"));
@@ -53,6 +55,7 @@ class PanelUpdateTest : public QObject {
   // The worker and the panel's status poll share the link while the packets go out.
   void statusPollRunsDuringTheDownload() {
     PanelRig rig;
+    rig.services.createUpdateWorker = DesktopServices().createUpdateWorker;
     rig.Open();
     int packet = 0;
     rig.device.SetTrace([&rig, &packet](const SimTraceEntry& entry) {
@@ -82,6 +85,57 @@ class PanelUpdateTest : public QObject {
     }
     QCOMPARE(packets, std::size_t{4322});
     QVERIFY(pollsBetween > 0);
+  }
+
+  // The focus is on "&Software Update" when it is clicked; it is disabled at once, and
+  // whatever takes the focus then must not turn a stray key into a device command afterwards.
+  // In the second case a device-change notice while the loader runs leaves the panel showing
+  // the boot-loader state, with the settings area hidden.
+  void strayKeysAfterAnUpdateSendNothing_data() {
+    QTest::addColumn<bool>("loaderShown");
+    QTest::newRow("application") << false;
+    QTest::newRow("boot loader shown") << true;
+  }
+  void strayKeysAfterAnUpdateSendNothing() {
+    QFETCH(bool, loaderShown);
+    PanelRig rig;
+    rig.services.createUpdateWorker = DesktopServices().createUpdateWorker;
+    rig.Open();
+    QVERIFY(rig.Activate());
+    // The notice comes while the loader takes the packets; they go slowly until the panel
+    // has handled it, so the update cannot end first.
+    bool posted = false;
+    std::atomic<bool> handled = false;
+    rig.device.SetTrace([&](const SimTraceEntry& entry) {
+      if (loaderShown && entry.frame[0] == CMD_PROGRAM) {
+        if (!posted) {
+          posted = true;
+          QMetaObject::invokeMethod(
+              rig.panel.get(),
+              [&] {
+                rig.panel->OnDeviceChange();
+                handled = true;
+              },
+              Qt::QueuedConnection);
+        }
+        if (!handled) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+      }
+      std::lock_guard guard(rig.mutex);
+      rig.frames.push_back({entry.frame, entry.replyAsked});
+    });
+    rig.Click(IDC_SOFTWARE_UPDATE);
+    QTRY_VERIFY_WITH_TIMEOUT(!rig.panel->UpdateRunning(), 60000);
+    QCOMPARE(handled.load(), loaderShown);
+    QCOMPARE(rig.panel->Control(IDC_RAMP_SPEED)->isVisible(), !loaderShown);
+
+    QWidget* focus = QApplication::focusWidget();
+    QVERIFY(focus);
+    QVERIFY(focus->isVisible() && focus->isEnabled());
+    rig.ClearFrames();
+    for (Qt::Key key : {Qt::Key_Down, Qt::Key_Up, Qt::Key_Right, Qt::Key_PageDown, Qt::Key_End})
+      PanelRig::Key(key);
+    QCOMPARE(rig.FrameCount(), std::size_t{0});
+    QCOMPARE(focus, rig.panel->Control(IDC_SOFTWARE_UPDATE));
   }
 
   void failedUpdateShowsItsTextUntilTheEnd() {
@@ -124,9 +178,14 @@ class PanelUpdateTest : public QObject {
 
   void workerThatCannotBeCreatedChangesNothing() {
     PanelRig rig;
+    bool asked = false;
+    rig.services.createUpdateWorker = [&](CDeviceLink&, Timing&) -> CTarnThread* {
+      asked = true;
+      return nullptr;
+    };
     rig.Open();
-    rig.panel->m_createUpdateWorker = [](CPropertyVELMOR&) { return nullptr; };
     rig.Click(IDC_SOFTWARE_UPDATE);
+    QVERIFY(asked);
     QVERIFY(!rig.panel->UpdateRunning());
     QVERIFY(rig.panel->Control(IDC_WRITE_SETTINGS)->isEnabled());
     QVERIFY(!rig.panel->Control(IDC_PROGRESS)->isVisible());

@@ -4,41 +4,19 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <map>
 #include <random>
 
 #include "settings/latin1_text.h"
+#include "settings/settings_fields.h"
+#include "tests/support/random_image.h"
 
 namespace {
 
 using settings::Document;
 
-// An image of valid fields over random carried bits, reserved bytes and name tails.
-SettingsImage RandomValidImage(std::mt19937& random) {
-  auto pick = [&random](int lo, int hi) { return std::uniform_int_distribution<>(lo, hi)(random); };
-  SettingsImage image;
-  for (auto& b : image.Bytes()) b = static_cast<std::uint8_t>(pick(0, 255));
-  image.SetDeliveryYear(static_cast<std::uint8_t>(pick(0, 255)));
-  image.SetDeliveryMonth(static_cast<std::uint8_t>(pick(1, 12)));
-  image.SetDeliveryDay(static_cast<std::uint8_t>(pick(1, 28)));
-  for (auto s : {SettingsImage::Speed::k33, SettingsImage::Speed::k45, SettingsImage::Speed::k78}) {
-    image.SetAbsoluteCorrection(s, static_cast<std::int16_t>(pick(-500, 500)));
-    image.SetRelativeCorrection(s, static_cast<std::int16_t>(pick(-500, 500)));
-  }
-  image.SetOutputRate(static_cast<std::uint8_t>(pick(1, 3)));
-  image.SetPhonoGain(static_cast<std::int8_t>(pick(-120, 120)));
-  image.SetMotorVoltage(static_cast<std::uint16_t>(pick(60, 240)));
-  image.SetRampSpeed(static_cast<unsigned>(pick(0, 6)));
-  for (std::size_t slot = 0; slot < SettingsImage::kCurveCount; ++slot) {
-    // A Latin-1 name of up to 15 bytes ending in a NUL, random bytes after it.
-    EqCurve curve = image.Curve(slot);
-    const int length = pick(0, 15);
-    for (int i = 0; i < length; ++i)
-      curve.bytes[EqCurve::kName + i] = static_cast<std::uint8_t>(pick(1, 255));
-    curve.bytes[EqCurve::kName + length] = 0;
-    image.SetCurve(slot, curve);
-  }
-  return image;
-}
+using testsupport::RandomValidImage;
 
 TEST(SettingsDocumentTest, RoundTripIsByteExactForRandomImages) {
   std::mt19937 random(20261207);
@@ -180,6 +158,35 @@ TEST(SettingsDocumentTest, CommandLineValues) {
   EXPECT_FALSE(settings::ParseValue("gain_db", "loud", error));
   EXPECT_FALSE(settings::ParseValue("volume", "1", error));
   EXPECT_NE(error.find("volume"), std::string::npos);
+}
+
+// docs/json.md tells people the ranges; it must tell them the table's.
+TEST(SettingsDocumentTest, DescriptionStatesTheRangesOfTheTable) {
+  std::ifstream in(VELMOR_JSON_DOC);
+  ASSERT_TRUE(in) << VELMOR_JSON_DOC;
+  std::map<std::string, std::string> meanings;  // by key, of the settings export's table
+  for (std::string line; std::getline(in, line);) {
+    if (!line.starts_with("| `")) continue;
+    const std::size_t end = line.find('`', 3);
+    meanings.emplace(line.substr(3, end - 3), line.substr(end));
+  }
+  for (const settings::BoundField& f : settings::AllFields()) {
+    const settings::Field& field = *f.field;
+    const bool limited = field.min > field.lowest || field.max < field.highest;
+    if (field.kind != settings::FieldKind::kNumber || !limited) continue;
+    const auto meaning = meanings.find(f.key);
+    ASSERT_NE(meaning, meanings.end()) << f.key;
+    if (meaning->second.find("as for ") != std::string::npos) continue;
+    if (field.names.empty()) {
+      EXPECT_NE(meaning->second.find(settings::RangeText(field)), std::string::npos)
+          << f.key << " wants " << settings::RangeText(field);
+    }
+    for (std::size_t i = 0; i < field.names.size(); ++i) {
+      const std::string named = std::to_string(field.min + static_cast<long long>(i)) + " \"" +
+                                std::string(field.names[i]) + "\"";
+      EXPECT_NE(meaning->second.find(named), std::string::npos) << f.key << " wants " << named;
+    }
+  }
 }
 
 }  // namespace

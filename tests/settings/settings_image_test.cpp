@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <vector>
+
 #include "settings/settings_image.h"
 
 namespace {
@@ -77,25 +80,150 @@ TEST(SettingsImage, BitFieldSettersKeepTheirNeighbours) {
   EXPECT_EQ(curve.CurveFlags(), 0xFFFE);
 }
 
-TEST(SettingsImage, FieldsSitAtTheirOffsets) {
-  SettingsImage image;
-  image.SetSerialNumber(0x12345678);
-  image.SetAbsoluteCorrection(SettingsImage::Speed::k45, -500);
-  image.SetRelativeCorrection(SettingsImage::Speed::k78, 500);
-  image.SetPhonoGain(-120);
-  image.SetMotorVoltage(155);
-  const auto& b = image.Bytes();
-  EXPECT_EQ(b[4], 0x78);
-  EXPECT_EQ(b[7], 0x12);
-  EXPECT_EQ(b[16], 0x0C);
-  EXPECT_EQ(b[17], 0xFE);
-  EXPECT_EQ(b[22], 0xF4);
-  EXPECT_EQ(b[23], 0x01);
-  EXPECT_EQ(b[25], 0x88);
-  EXPECT_EQ(b[26], 155);
-  EXPECT_EQ(image.Abs45(), -500);
-  EXPECT_EQ(image.Rel78(), 500);
-  EXPECT_EQ(image.PhonoGain(), -120);
+// Each field written into an image of other bytes: exactly its own bytes change, to the
+// layout's little-endian values, and the getter reads the value back.
+TEST(SettingsImage, FieldsRoundTripAtTheirOffsets) {
+  using Speed = SettingsImage::Speed;
+  struct Case {
+    const char* what;
+    std::function<void(SettingsImage&)> set;
+    std::function<long long(const SettingsImage&)> get;
+    long long value;
+    std::size_t offset;
+    std::vector<std::uint8_t> bytes;
+  };
+  const std::vector<Case> cases = {
+      {"system tag",
+       [](auto& i) { i.SetSystemTag(7); },
+       [](auto& i) { return i.SystemTag(); },
+       7,
+       0,
+       {7}},
+      {"delivery year",
+       [](auto& i) { i.SetDeliveryYear(26); },
+       [](auto& i) { return i.DeliveryYear(); },
+       26,
+       1,
+       {26}},
+      {"delivery month",
+       [](auto& i) { i.SetDeliveryMonth(12); },
+       [](auto& i) { return i.DeliveryMonth(); },
+       12,
+       2,
+       {12}},
+      {"delivery day",
+       [](auto& i) { i.SetDeliveryDay(31); },
+       [](auto& i) { return i.DeliveryDay(); },
+       31,
+       3,
+       {31}},
+      {"serial number",
+       [](auto& i) { i.SetSerialNumber(0x12345678); },
+       [](auto& i) { return i.SerialNumber(); },
+       0x12345678,
+       4,
+       {0x78, 0x56, 0x34, 0x12}},
+      {"system flags",
+       [](auto& i) { i.SetSystemFlags(0xBEEF); },
+       [](auto& i) { return i.SystemFlags(); },
+       0xBEEF,
+       8,
+       {0xEF, 0xBE}},
+      {"absolute correction 33",
+       [](auto& i) { i.SetAbsoluteCorrection(Speed::k33, 1); },
+       [](auto& i) { return i.Abs33(); },
+       1,
+       12,
+       {0x01, 0x00}},
+      {"relative correction 33",
+       [](auto& i) { i.SetRelativeCorrection(Speed::k33, -1); },
+       [](auto& i) { return i.Rel33(); },
+       -1,
+       14,
+       {0xFF, 0xFF}},
+      {"absolute correction 45",
+       [](auto& i) { i.SetAbsoluteCorrection(Speed::k45, -500); },
+       [](auto& i) { return i.Abs45(); },
+       -500,
+       16,
+       {0x0C, 0xFE}},
+      {"relative correction 45",
+       [](auto& i) { i.SetRelativeCorrection(Speed::k45, 250); },
+       [](auto& i) { return i.Rel45(); },
+       250,
+       18,
+       {0xFA, 0x00}},
+      {"absolute correction 78",
+       [](auto& i) { i.SetAbsoluteCorrection(Speed::k78, -32768); },
+       [](auto& i) { return i.Abs78(); },
+       -32768,
+       20,
+       {0x00, 0x80}},
+      {"relative correction 78",
+       [](auto& i) { i.SetRelativeCorrection(Speed::k78, 500); },
+       [](auto& i) { return i.Rel78(); },
+       500,
+       22,
+       {0xF4, 0x01}},
+      {"output rate",
+       [](auto& i) { i.SetOutputRate(3); },
+       [](auto& i) { return i.OutputRate(); },
+       3,
+       24,
+       {3}},
+      {"gain",
+       [](auto& i) { i.SetPhonoGain(-120); },
+       [](auto& i) { return i.PhonoGain(); },
+       -120,
+       25,
+       {0x88}},
+      {"motor voltage",
+       [](auto& i) { i.SetMotorVoltage(155); },
+       [](auto& i) { return i.MotorVoltage(); },
+       155,
+       26,
+       {155, 0}},
+      {"mode flags",
+       [](auto& i) { i.SetModeFlags(0x1234); },
+       [](auto& i) { return i.ModeFlags(); },
+       0x1234,
+       28,
+       {0x34, 0x12}},
+      {"a curve's t3 in slot 2",
+       [](auto& i) {
+         EqCurve curve = i.Curve(2);
+         curve.SetT(2, 7950);
+         i.SetCurve(2, curve);
+       },
+       [](auto& i) { return i.Curve(2).T(2); },
+       7950,
+       30 + 2 * 26 + 6,
+       {0x0E, 0x1F}},
+      {"a curve's flags in slot 7",
+       [](auto& i) {
+         EqCurve curve = i.Curve(7);
+         curve.SetCurveFlags(0x0105);
+         i.SetCurve(7, curve);
+       },
+       [](auto& i) { return i.Curve(7).CurveFlags(); },
+       0x0105,
+       30 + 7 * 26,
+       {0x05, 0x01}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    SettingsImage image;
+    for (std::size_t i = 0; i < SettingsImage::kSize; ++i) {
+      image.Bytes()[i] = static_cast<std::uint8_t>(0xA0 + i % 7);
+    }
+    const SettingsImage before = image;
+    c.set(image);
+    EXPECT_EQ(c.get(image), c.value);
+    for (std::size_t i = 0; i < SettingsImage::kSize; ++i) {
+      const bool own = i >= c.offset && i < c.offset + c.bytes.size();
+      EXPECT_EQ(image.Bytes()[i], own ? c.bytes[i - c.offset] : before.Bytes()[i]) << "byte " << i;
+    }
+  }
 }
 
 TEST(EqCurve, NamesNeverReadPastTheirField) {
@@ -111,7 +239,7 @@ TEST(SystemData, FreshBlockIsByteExact) {
   const SystemData fresh = SystemData::Fresh(2006, 3, 7);
   const std::array<std::uint8_t, 12> expected = {0x00, 0x06, 0x03, 0x07, 0x64, 0x00,
                                                  0x00, 0x00, 0x03, 0x00, 0x00, 0x00};
-  EXPECT_EQ(fresh.bytes, expected);
+  EXPECT_EQ(fresh.Encode(), expected);
 }
 
 }  // namespace

@@ -18,18 +18,7 @@ class SettingsTransferTest : public ::testing::Test {
     });
   }
 
-  settings::SettingsTransfer Transfer(bool service = false, bool answer = false) {
-    settings::TransferHooks hooks;
-    hooks.fillControls = [this] { ++fills; };
-    hooks.gatherControls = [this] { ++gathers; };
-    hooks.askInitSystemData = [this, answer] {
-      ++questions;
-      return answer;
-    };
-    hooks.today = [] { return settings::LocalDate{2006, 3, 7}; };
-    (void)service;
-    return settings::SettingsTransfer(*link, timing, image, hooks);
-  }
+  settings::SettingsTransfer Transfer() { return settings::SettingsTransfer(*link, timing, image); }
 
   std::vector<std::pair<unsigned, unsigned>> Reads() const {
     std::vector<std::pair<unsigned, unsigned>> out;
@@ -41,9 +30,6 @@ class SettingsTransferTest : public ::testing::Test {
   std::unique_ptr<CDeviceLink> link = MakeLinkTo(device);
   VirtualTiming timing;
   SettingsImage image;
-  int fills = 0;
-  int gathers = 0;
-  int questions = 0;
 };
 
 TEST_F(SettingsTransferTest, ReadsInChunksOfTwentySix) {
@@ -76,7 +62,7 @@ TEST_F(SettingsTransferTest, ReadsInChunksOfTwentySix) {
   for (const auto& [length, expected] : cases) {
     SCOPED_TRACE(length);
     device.ClearFrames();
-    EXPECT_TRUE(Transfer().ReadSettings(length));
+    EXPECT_TRUE(Transfer().ReadImage(length));
     EXPECT_EQ(Reads(), expected);
     EXPECT_TRUE(device.Frames(CMD_READ_SETTINGS).front().replyAsked);
   }
@@ -84,22 +70,19 @@ TEST_F(SettingsTransferTest, ReadsInChunksOfTwentySix) {
   EXPECT_EQ(image.Bytes()[237], 238);
 }
 
-TEST_F(SettingsTransferTest, ReadOrderIsBusyWaitChunksFillThenEqualization) {
+TEST_F(SettingsTransferTest, ReadIsBusyWaitThenChunksAndNothingElse) {
   image.SetPanelDefaults();
   device.On(CMD_READ_SETTINGS, [](const RecordedFrame&, std::uint8_t*) { return true; });
-  // An image of zeros selects slot 0, whose curve is zero too.
-  EXPECT_TRUE(Transfer().ReadSettings(52));
+  EXPECT_TRUE(Transfer().ReadImage(52));
   const auto frames = device.Frames();
-  ASSERT_EQ(frames.size(), 4u);
+  ASSERT_EQ(frames.size(), 3u);
   EXPECT_EQ(frames[0].Command(), CMD_GET_BUSY);
   EXPECT_EQ(frames[1].Command(), CMD_READ_SETTINGS);
   EXPECT_EQ(frames[2].Command(), CMD_READ_SETTINGS);
-  EXPECT_EQ(frames[3].Command(), CMD_SET_EQUALIZATION);
-  EXPECT_EQ(fills, 1);
   EXPECT_EQ(timing.TotalSleptMs(), 200u);
 }
 
-TEST_F(SettingsTransferTest, AFailingChunkStopsTheReadButNotTheFill) {
+TEST_F(SettingsTransferTest, AFailingChunkStopsTheRead) {
   image.Bytes().fill(0xEE);
   int chunk = 0;
   device.On(CMD_READ_SETTINGS, [&](const RecordedFrame& f, std::uint8_t* reply) {
@@ -107,34 +90,26 @@ TEST_F(SettingsTransferTest, AFailingChunkStopsTheReadButNotTheFill) {
     for (unsigned i = 0; i < (f.Index() & 0xFF); ++i) reply[6 + i] = 0x11;
     return true;
   });
-  EXPECT_FALSE(Transfer().ReadSettings(238));
+  EXPECT_FALSE(Transfer().ReadImage(238));
   EXPECT_EQ(chunk, 3);
   EXPECT_EQ(image.Bytes()[51], 0x11);
   EXPECT_EQ(image.Bytes()[52], 0xEE);
-  EXPECT_EQ(fills, 1);
-  EXPECT_EQ(device.Frames(CMD_SET_EQUALIZATION).size(), 1u);
 }
 
 TEST_F(SettingsTransferTest, LengthZeroMovesNoImageBytes) {
-  EXPECT_TRUE(Transfer().ReadSettings(0));
+  EXPECT_TRUE(Transfer().ReadImage(0));
   EXPECT_EQ(device.Frames(CMD_GET_BUSY).size(), 1u);
   EXPECT_EQ(device.Frames(CMD_READ_SETTINGS).size(), 0u);
-  EXPECT_EQ(device.Frames(CMD_SET_EQUALIZATION).size(), 1u);
-  EXPECT_EQ(fills, 1);
 
   device.ClearFrames();
-  Transfer().WriteSettings(0);
-  Transfer(true, true).RestoreDefaults(0, true);
+  Transfer().WriteImage(0);
   EXPECT_TRUE(device.Frames().empty());
-  EXPECT_EQ(gathers, 0);
-  EXPECT_EQ(questions, 0);
 }
 
 TEST_F(SettingsTransferTest, WriteSendsChunksThenTheCommit) {
   for (std::size_t i = 0; i < 256; ++i) image.Bytes()[i] = static_cast<std::uint8_t>(i);
   device.FailCommand(CMD_WRITE_SETTINGS);
-  EXPECT_FALSE(Transfer().WriteSettings(238));
-  EXPECT_EQ(gathers, 1);
+  EXPECT_FALSE(Transfer().WriteImage(238));
   const auto writes = device.Frames(CMD_WRITE_SETTINGS);
   ASSERT_EQ(writes.size(), 11u) << "a failed chunk does not stop the loop";
   for (std::size_t k = 0; k < 10; ++k) {
@@ -153,36 +128,18 @@ TEST_F(SettingsTransferTest, RestoreDefaultsCarriesTheSystemData) {
   image.SetDeliveryYear(5);
   image.SetDeliveryMonth(11);
   image.SetDeliveryDay(30);
-  const SystemData held = image.GetSystemData();
-
-  struct Case {
-    const char* what;
-    bool service;
-    bool answer;
-    std::array<std::uint8_t, 12> expected;
-    int questions;
+  const std::vector<std::pair<SystemData, std::vector<std::uint8_t>>> cases = {
+      {image.GetSystemData(), {0x01, 0x05, 0x0B, 0x1E, 0x39, 0x30, 0, 0, 0, 0, 0, 0}},
+      {SystemData::Fresh(2006, 3, 7),
+       {0x00, 0x06, 0x03, 0x07, 0x64, 0x00, 0x00, 0x00, 0x03, 0x00, 0x00, 0x00}},
   };
-  const std::vector<Case> cases = {
-      {"normal mode", false, true, held.bytes, 0},
-      {"service mode, No", true, false, held.bytes, 1},
-      {"service mode, Yes on 7 March 2006",
-       true,
-       true,
-       {0x00, 0x06, 0x03, 0x07, 0x64, 0x00, 0x00, 0x00, 0x03, 0x00, 0x00, 0x00},
-       1},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
+  for (const auto& [system, expected] : cases) {
     device.ClearFrames();
-    questions = 0;
-    device.On(CMD_READ_SETTINGS, [](const RecordedFrame&, std::uint8_t*) { return false; });
-    EXPECT_TRUE(Transfer(c.service, c.answer).RestoreDefaults(238, c.service));
-    const auto restores = device.Frames(CMD_RESTORE_DEFAULTS);
-    ASSERT_EQ(restores.size(), 1u);
-    const auto data = restores[0].Data();
-    EXPECT_EQ(std::vector<std::uint8_t>(c.expected.begin(), c.expected.end()), data);
-    EXPECT_EQ(questions, c.questions);
-    EXPECT_EQ(device.Frames(CMD_READ_SETTINGS).size(), 1u) << "the restore ends with a read";
+    EXPECT_TRUE(Transfer().RestoreDefaults(system));
+    const auto frames = device.Frames();
+    ASSERT_EQ(frames.size(), 1u) << "the read back is the caller's";
+    EXPECT_EQ(frames[0].Command(), CMD_RESTORE_DEFAULTS);
+    EXPECT_EQ(frames[0].Data(), expected);
   }
 }
 

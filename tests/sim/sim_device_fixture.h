@@ -37,9 +37,7 @@ class SimDeviceTest : public ::testing::Test {
     return reply.Word();
   }
   settings::SettingsTransfer Transfer(SettingsImage& image) {
-    settings::TransferHooks hooks;
-    hooks.today = [] { return settings::LocalDate{2006, 3, 7}; };
-    return settings::SettingsTransfer(*link, timing, image, hooks);
+    return settings::SettingsTransfer(*link, timing, image);
   }
 
   VirtualTiming timing;

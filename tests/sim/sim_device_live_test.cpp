@@ -68,7 +68,7 @@ TEST_F(SimDeviceTest, SpeedChangeOnTheDeviceRunsTheStoredCorrections) {
   SettingsImage image = device.StoredImage();
   image.SetAbsoluteCorrection(SettingsImage::Speed::k45, -123);
   image.SetRelativeCorrection(SettingsImage::Speed::k45, 45);
-  ASSERT_TRUE(Transfer(image).WriteSettings(238));
+  ASSERT_TRUE(Transfer(image).WriteImage(238));
   ASSERT_TRUE(device.ChangeSpeedOnDevice(45));
   EXPECT_EQ(device.Live().absoluteCorrection, -123);
   EXPECT_EQ(device.Live().relativeCorrection, 45);

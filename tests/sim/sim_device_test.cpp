@@ -27,7 +27,7 @@ TEST_F(SimDeviceTest, IdentityOfTheFactoryDevice) {
 
 TEST_F(SimDeviceTest, ToolReadsTheDeviceDefaultsWhichDifferFromThePanels) {
   SettingsImage image;
-  ASSERT_TRUE(Transfer(image).ReadSettings(238));
+  ASSERT_TRUE(Transfer(image).ReadImage(238));
   EXPECT_EQ(image, device.StoredImage());
   EXPECT_EQ(image.SerialNumber(), 12345u);
   EXPECT_EQ(image.PhonoGain(), 30);
@@ -76,17 +76,18 @@ TEST_F(SimDeviceTest, BusyForAWhileAfterACommitAndWritesWaitForIt) {
 TEST_F(SimDeviceTest, ToolWriteAndRestoreRoundTrip) {
   SettingsImage image;
   auto transfer = Transfer(image);
-  ASSERT_TRUE(transfer.ReadSettings(238));
+  ASSERT_TRUE(transfer.ReadImage(238));
   image.SetPhonoGain(-120);
   image.SetSerialNumber(4711);
   image.SetRampSpeed(5);
-  ASSERT_TRUE(transfer.WriteSettings(238));
+  ASSERT_TRUE(transfer.WriteImage(238));
   EXPECT_EQ(device.StoredImage(), image);
   EXPECT_EQ(device.Live().gain, -120) << "the device runs what it stored";
   EXPECT_EQ(device.Live().rampSpeed, 5);
 
-  ASSERT_TRUE(transfer.RestoreDefaults(238, false));
-  SystemData kept = image.GetSystemData();
+  const SystemData kept = image.GetSystemData();
+  ASSERT_TRUE(transfer.RestoreDefaults(kept));
+  ASSERT_TRUE(transfer.ReadImage(238));
   EXPECT_EQ(device.StoredImage(), sim::DeviceDefaults(kept));
   EXPECT_EQ(image, device.StoredImage());
   EXPECT_EQ(image.SerialNumber(), 4711u);
@@ -98,9 +99,7 @@ TEST_F(SimDeviceTest, RestoreTakesExactlyTwelveSystemBytesAndMakesTheDeviceBusy)
   EXPECT_FALSE(Live(CMD_RESTORE_DEFAULTS, 0, std::span(system, 11)));
   ASSERT_TRUE(Live(CMD_RESTORE_DEFAULTS, 0, system));
   EXPECT_TRUE(device.Busy());
-  SystemData expected;
-  std::copy(std::begin(system), std::end(system), expected.bytes.begin());
-  EXPECT_EQ(device.StoredImage(), sim::DeviceDefaults(expected));
+  EXPECT_EQ(device.StoredImage(), sim::DeviceDefaults(SystemData::Decode(system)));
   EXPECT_EQ(device.StoredImage().DeliveryDay(), 7);
 }
 

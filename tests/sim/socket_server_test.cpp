@@ -88,20 +88,40 @@ TEST_F(SocketServerTest, MissingShortOrLateResponsesFailTheRequest) {
   auto identity = [&] { return link->Request(&reply, CMD_GET_IDENTITY, 0, 0, 0, 0, nullptr); };
   auto gain = [&] { return link->Request(nullptr, CMD_SET_GAIN, 5, 0, 0, 0, nullptr); };
 
+  using Outcome = CDeviceLink::Outcome;
+  auto outcome = [&] { return link->Last().outcome; };
+
   server->SetFaults({0, 1, 0});
   EXPECT_FALSE(identity()) << "no response";
+  EXPECT_EQ(outcome(), Outcome::kNoAnswer);
   EXPECT_TRUE(identity());
+  EXPECT_EQ(outcome(), Outcome::kCompleted);
 
   server->SetFaults({0, 0, 2});
   EXPECT_FALSE(identity()) << "half the reply bytes";
+  EXPECT_EQ(outcome(), Outcome::kNoAnswer);
   EXPECT_FALSE(gain()) << "an empty response";
+  EXPECT_EQ(outcome(), Outcome::kNoAnswer);
   EXPECT_TRUE(gain());
 
   server->SetFaults({400, 0, 0});
   EXPECT_FALSE(identity()) << "later than the channel waits";
+  EXPECT_EQ(outcome(), Outcome::kNoAnswer);
   server->SetFaults({20, 0, 0});
   EXPECT_TRUE(identity()) << "late, but within the time-out";
   EXPECT_EQ(reply.bytes[6], 2);
+
+  // A device that answers "failed" refused; one that is gone was never asked.
+  server->SetFaults({});
+  device.FailNext(1);
+  EXPECT_FALSE(gain());
+  EXPECT_EQ(link->Last().command, CMD_SET_GAIN);
+  EXPECT_EQ(outcome(), Outcome::kRefused);
+  device.Unplug();
+  ASSERT_TRUE(simtest::WaitFor([&] { return !link->IsPresent(); }));
+  EXPECT_FALSE(identity());
+  EXPECT_EQ(link->Last().command, CMD_GET_IDENTITY);
+  EXPECT_EQ(outcome(), Outcome::kAbsent);
 }
 
 TEST_F(SocketServerTest, PresenceProbeSendsNothing) {

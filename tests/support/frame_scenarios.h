@@ -95,12 +95,15 @@ class FrameRig : public CommandTest {
 
   // Unplugged in the middle of programming: the texts the user reads. Progress lines carry
   // the transfer rate and repeats depend on the moment, so each other text counts once.
+  // The device stays away past the update's wait for it, which the variable shortens.
   void UnplugDuringUpdate() {
+    SetVariable("VELMORCTL_REPLUG_WAIT_MS", "500");
     MarkTrace();
     Start("update");
     ASSERT_TRUE(WaitForPrograms(200));
     Control({"unplug"});
     const CommandOutcome r = Finish();
+    SetVariable("VELMORCTL_REPLUG_WAIT_MS", "");
     EXPECT_EQ(r.exitCode, 1);
     std::vector<std::string> texts;
     std::string line;
@@ -108,6 +111,10 @@ class FrameRig : public CommandTest {
       if (c != '\r' && c != '\n') {
         line += c;
         continue;
+      }
+      // One packet fails, or two when the unplug came in the middle of one.
+      if (const std::size_t count = line.find(" packets)"); count != std::string::npos) {
+        line.erase(line.rfind(" (", count));
       }
       const bool progress = line.find("%: ") != std::string::npos;
       if (!line.empty() && !progress &&
@@ -142,5 +149,19 @@ class FrameRig : public CommandTest {
   }
 
  private:
+  // For the programs a test starts; empty removes it.
+  static void SetVariable(const char* name, const char* value) {
+#ifdef _WIN32
+    // The block CreateProcess hands on.
+    SetEnvironmentVariableA(name, *value == '\0' ? nullptr : value);
+#else
+    if (*value == '\0') {
+      unsetenv(name);
+    } else {
+      setenv(name, value, 1);
+    }
+#endif
+  }
+
   std::size_t m_traceMark = 0;
 };

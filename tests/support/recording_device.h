@@ -17,11 +17,19 @@ struct RecordedFrame {
   std::vector<std::uint8_t> bytes;  // exactly as on the wire
   bool replyAsked = false;
 
-  std::uint8_t Command() const { return bytes[0]; }
-  std::uint8_t Length() const { return bytes[1]; }
-  std::uint16_t Value() const { return wire::GetU16(&bytes[2]); }
-  std::uint16_t Index() const { return wire::GetU16(&bytes[4]); }
-  std::vector<std::uint8_t> Data() const { return {bytes.begin() + 6, bytes.end()}; }
+  // Read as the device reads it; bytes that are no frame read as an empty command 0.
+  ReceivedFrame Parsed() const {
+    ReceivedFrame frame;
+    return ReceivedFrame::Parse(bytes, frame) ? frame : ReceivedFrame{};
+  }
+  std::uint8_t Command() const { return Parsed().command; }
+  std::uint8_t Length() const { return static_cast<std::uint8_t>(Parsed().data.size()); }
+  std::uint16_t Value() const { return Parsed().value; }
+  std::uint16_t Index() const { return Parsed().index; }
+  std::vector<std::uint8_t> Data() const {
+    const auto data = Parsed().data;
+    return {data.begin(), data.end()};
+  }
 };
 
 class RecordingDevice final : public DeviceEndpoint {

@@ -1,6 +1,7 @@
 #pragma once
-// velmorctl's update commands against a real velmor-sim with a trace of every request it saw,
-// and velmorctl started in the background where a test has to signal it or race it.
+// velmorctl against a real velmor-sim in a device folder and state folder of its own, with a
+// trace of every request the simulator saw; velmorctl runs to its end, or in the background where
+// a test has to signal it or race it. Every velmorctl test that needs the device starts here.
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -64,17 +65,20 @@ class BackgroundCommand {
   std::string m_err;
 };
 
-class UpdateSimTest : public CommandTest {
+// The simulator with short device waits (the tool's own fixed waits stay real). `Base` is
+// CommandTest, or a rig built on it that shares its scenarios with other systems.
+template <typename Base = CommandTest>
+class SimFixture : public Base {
  protected:
   void SetUp() override {
-    CommandTest::SetUp();
-    m_deviceFolder = deviceFolder.Path();
+    Base::SetUp();
+    this->m_deviceFolder = deviceFolder.Path();
     StartSim();
   }
 
   void StartSim(const std::vector<std::string>& extra = {}, const std::string& stateFolder = {}) {
     std::vector<std::string> args{"--state",      stateFolder.empty() ? state.Path() : stateFolder,
-                                  "--trace",      TracePath(),
+                                  "--trace",      TraceFile(),
                                   "--restart-ms", "300",
                                   "--erase-ms",   "300",
                                   "--busy-ms",    "50"};
@@ -85,15 +89,15 @@ class UpdateSimTest : public CommandTest {
         << ReadWholeFile(state / "sim.log");
   }
 
-  std::string TracePath() const { return state / "trace.log"; }
-  std::vector<std::string> Trace() const {
+  std::string TraceFile() { return state / "trace.log"; }
+  std::vector<std::string> Trace() {
     std::vector<std::string> lines;
-    std::istringstream in(ReadWholeFile(TracePath()));
+    std::istringstream in(ReadWholeFile(TraceFile()));
     for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;
   }
   // Requests whose trace line holds `part` (and `also`).
-  std::size_t TraceCount(const std::string& part, const std::string& also = {}) const {
+  std::size_t TraceCount(const std::string& part, const std::string& also = {}) {
     std::size_t n = 0;
     for (const std::string& line : Trace()) {
       n += line.find(part) != std::string::npos && line.find(also) != std::string::npos;
@@ -101,10 +105,16 @@ class UpdateSimTest : public CommandTest {
     return n;
   }
 
+  // velmor-sim --control with the words of `command`; its output.
   std::string Control(const std::string& command) {
+    std::vector<std::string> words;
+    std::istringstream in(command);
+    for (std::string word; in >> word;) words.push_back(word);
+    return ControlWords(words);
+  }
+  std::string ControlWords(const std::vector<std::string>& words) {
     std::vector<std::string> args = {"--control"};
-    std::istringstream words(command);
-    for (std::string word; words >> word;) args.push_back(word);
+    args.insert(args.end(), words.begin(), words.end());
     std::string output;
     EXPECT_EQ(simtest::RunSim(deviceFolder.Path(), args, output), 0) << output;
     return output;
@@ -112,8 +122,8 @@ class UpdateSimTest : public CommandTest {
 
   std::unique_ptr<BackgroundCommand> Start(const std::vector<std::string>& args,
                                            const std::string& name = "bg") {
-    return std::make_unique<BackgroundCommand>(deviceFolder.Path(), args, m_dir / (name + ".out"),
-                                               m_dir / (name + ".err"));
+    return std::make_unique<BackgroundCommand>(
+        deviceFolder.Path(), args, this->m_dir / (name + ".out"), this->m_dir / (name + ".err"));
   }
 
   // Until `command` has printed a progress text of the programming.
@@ -127,3 +137,5 @@ class UpdateSimTest : public CommandTest {
   simtest::TempFolder state;
   std::unique_ptr<simtest::SimProcess> sim;
 };
+
+class UpdateSimTest : public SimFixture<> {};
