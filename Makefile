@@ -25,10 +25,11 @@ CMAKE_FLAGS = -G "$(GENERATOR)" -DVELMOR_WERROR=$(WERROR) -DVELMOR_SANITIZE="$(S
 # scripts/build-win-deps: the core, velmorctl and their tests, and the panel with its Qt tests
 # when the Qt of scripts/build-win-qt is there (`make win-qt` builds it once, about 20 minutes
 # and more). `make win-test` runs the tests under Wine; `make win-zip` builds Qt when missing and
-# makes the zip for Windows users, then starts its panel under Wine to check it.
+# makes the zip for Windows users, then starts its panel under Wine to check it; `make win-msi`
+# makes the installer of the same files and checks it under Wine, install to uninstall.
 WIN_BUILD ?= build-win
 
-.PHONY: deps configure configure-programs build test run package asan tsan fuzz clean format win win-qt win-test win-zip screenshots
+.PHONY: deps configure configure-programs build test run package asan tsan fuzz clean format lint win win-qt win-test win-zip win-msi screenshots
 
 deps:
 	@scripts/install-deps test
@@ -42,10 +43,12 @@ build: configure
 test: build
 	@cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) --timeout 300 $(CTEST_ARGS)
 
-# A new build folder for `make run` or `make package` leaves the tests out; one that `make test`
-# made keeps them.
+# A new build folder for `make run` or `make package` leaves the tests out, and the debug
+# information too (the package strips it, and it was a third of the compile time); one that
+# `make test` made keeps both.
 configure-programs:
-	@[ -f $(BUILD)/CMakeCache.txt ] || cmake -S . -B $(BUILD) $(CMAKE_FLAGS) -DVELMOR_TESTS=OFF >/dev/null
+	@[ -f $(BUILD)/CMakeCache.txt ] || cmake -S . -B $(BUILD) $(CMAKE_FLAGS) -DVELMOR_TESTS=OFF \
+	  -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" >/dev/null
 
 run:
 	@scripts/install-deps run
@@ -102,7 +105,17 @@ win-test: win
 win-zip: win-qt
 	@$(MAKE) --no-print-directory win
 	@cmake --build $(WIN_BUILD) --target package >/dev/null
-	@scripts/win-zip-check $(WIN_BUILD)/velmor-control-*-windows-x64.zip $(SHOTS)
+	@scripts/win-zip-check $(WIN_BUILD)/velmor-control-$$(scripts/win-version $(WIN_BUILD))-windows-x64.zip $(SHOTS)
+
+# velmor-control-<version>-x64.msi in the Windows build folder.
+win-msi: win-qt
+	@$(MAKE) --no-print-directory win
+	@cmake --build $(WIN_BUILD) --target package >/dev/null
+	@v=$$(scripts/win-version $(WIN_BUILD)) && \
+	  scripts/win-msi $(WIN_BUILD)/velmor-control-$$v-windows-x64.zip \
+	    $(WIN_BUILD)/icons/velmor-control.ico && \
+	  scripts/win-msi-check $(WIN_BUILD)/velmor-control-$$v-x64.msi \
+	    $(WIN_BUILD)/velmor-control-$$v-windows-x64.zip $(SHOTS)
 
 # The README's panel screenshots, taken under Xvfb at scale factors 1 and 2.
 screenshots: build
@@ -111,5 +124,11 @@ screenshots: build
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
+# The format check and clang-tidy (.clang-tidy) over the tracked sources, on the test build's
+# compile database.
+lint: configure
+	@scripts/install-deps lint
+	@JOBS=$(JOBS) scripts/lint $(BUILD)
+
 clean:
-	@rm -rf build build-asan build-tsan build-fuzz $(WIN_BUILD)
+	@rm -rf build build-asan build-tsan build-fuzz build-lint $(WIN_BUILD)

@@ -17,6 +17,7 @@
 #include "device/device_link.h"
 #include "device/inprocess_channel.h"
 #include "device/socket_channel.h"
+#include "device/unix_socket.h"
 #include "sim/sim_device.h"
 #include "sim/socket_server.h"
 
@@ -85,9 +86,8 @@ int main(int argc, char** argv) {
   socketLink.SetDeviceName(path.c_str());
   CDeviceLink inProcessLink(std::make_unique<InProcessChannel>(device));
   inProcessLink.SetDeviceName(path.c_str());
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+  sockaddr_un address;
+  device::MakeUnixAddress(path, address);
 
   auto linkRequest = [](CDeviceLink& link) {
     return [&link](benchmark::State& state) {

@@ -13,9 +13,12 @@ CDeviceLink& CliContext::Link() {
 }
 
 void CliContext::RequirePresent() {
-  if (!Link().IsPresent()) {
-    throw Failure(kExitDevice, "device not present (" + Link().DeviceName() + ")");
-  }
+  if (!Link().IsPresent()) throw Failure(kExitDevice, AbsenceText());
+}
+
+std::string CliContext::AbsenceText() {
+  const std::string why = device::WhyDeviceAbsent(Link().DeviceName());
+  return why.empty() ? "device not present (" + Link().DeviceName() + ")" : why;
 }
 
 }  // namespace cli

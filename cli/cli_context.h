@@ -25,8 +25,11 @@ class CliContext {
  public:
   // The link to the device of this machine, made on first use with the path already set.
   CDeviceLink& Link();
-  // Throws kExitDevice with "device not present (<path>)" unless the device object opens.
+  // Throws kExitDevice with AbsenceText() unless the device object opens.
   void RequirePresent();
+  // Why the device object did not open: "device not present (<path>)", "permission denied
+  // (<path>)", or a device folder that is not the user's own.
+  std::string AbsenceText();
 
  private:
   std::unique_ptr<CDeviceLink> m_link;

@@ -24,12 +24,14 @@ namespace {
 
 struct DeviceState {
   bool present = false;
+  std::string absence;  // why the device object did not open; empty when it did
   DeviceIdentity identity;
 };
 
 DeviceState Identify(CliContext& context) {
   DeviceState state;
   state.present = context.Link().IsPresent();
+  if (!state.present) state.absence = context.AbsenceText();
   if (state.present && !device::ReadIdentity(context.Link(), state.identity)) {
     throw Failure(kExitDevice, "the device did not answer the identity request");
   }
@@ -62,6 +64,7 @@ void ShowIdentity(CliContext& context, bool json) {
   const bool application = state.present && id.ApplicationRunning();
   if (json) {
     Json out{{"present", state.present}};
+    out["absence"] = state.present ? Json(nullptr) : Json(state.absence);
     out["mode"] = state.present ? Json(id.DeviceMode()) : Json(nullptr);
     out["image_length"] = state.present ? Json(id.ImageLength()) : Json(nullptr);
     out["hardware_flags"] = state.present ? Json(id.HardwareFlags()) : Json(nullptr);
@@ -95,8 +98,7 @@ void ShowIdentity(CliContext& context, bool json) {
   } else {
     std::printf("present:        no (%s)\n", context.Link().DeviceName().c_str());
   }
-  if (!state.present)
-    throw Failure(kExitDevice, "device not present (" + context.Link().DeviceName() + ")");
+  if (!state.present) throw Failure(kExitDevice, state.absence);
 }
 
 std::uint16_t ReadImage(CliContext& context, SettingsImage& image) {

@@ -1,14 +1,13 @@
 #include "cli/console_sink.h"
 
 #if defined(_WIN32)
-#include <io.h>
-#define isatty _isatty
-#define STDOUT_FILENO 1
+#include <windows.h>
 #else
 #include <unistd.h>
 #endif
 
 #include <cstdio>
+#include <string>
 
 #include "cli/json_output.h"
 #include "firmware/update_texts.h"
@@ -21,6 +20,41 @@ bool IsError(const std::string& text) {
   return text.starts_with("ERROR") || text.starts_with("FATAL") || text.starts_with("Can't open");
 }
 
+#if defined(_WIN32)
+// The bar needs both streams on a console (a redirected stream, or NUL, is none). The console
+// takes "\r\033[K" only with virtual-terminal processing on; where that cannot be turned on, the
+// line is blanked with spaces as wide as the console.
+bool OnConsole(DWORD stream) {
+  DWORD mode = 0;
+  return GetConsoleMode(GetStdHandle(stream), &mode) != FALSE;
+}
+
+std::string LineClearer() {
+  const HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
+  DWORD mode = 0;
+  if (GetConsoleMode(err, &mode) &&
+      SetConsoleMode(err, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING | ENABLE_PROCESSED_OUTPUT)) {
+    return "\r\033[K";
+  }
+  CONSOLE_SCREEN_BUFFER_INFO info{};
+  const int width = GetConsoleScreenBufferInfo(err, &info) ? info.dwSize.X : 80;
+  // One column short: writing into the last one moves the cursor to the next line.
+  return "\r" + std::string(static_cast<std::size_t>(width > 1 ? width - 1 : 1), ' ') + "\r";
+}
+
+bool ShowsBar() {
+  return OnConsole(STD_OUTPUT_HANDLE) && OnConsole(STD_ERROR_HANDLE);
+}
+#else
+std::string LineClearer() {
+  return "\r\033[K";
+}
+
+bool ShowsBar() {
+  return isatty(STDOUT_FILENO) != 0 && isatty(STDERR_FILENO) != 0;
+}
+#endif
+
 }  // namespace
 
 std::string GroupedNumber(unsigned number) {
@@ -32,7 +66,9 @@ std::string GroupedNumber(unsigned number) {
 }
 
 ConsoleSink::ConsoleSink(const CDeviceLink& link, bool json)
-    : m_link(link), m_json(json), m_bar(!json && isatty(STDOUT_FILENO) != 0) {}
+    : m_link(link), m_json(json), m_bar(!json && ShowsBar()) {
+  if (m_bar) m_clearLine = LineClearer();
+}
 
 void ConsoleSink::PostStatus(unsigned percent, std::string text) {
   Show(percent, text);
@@ -55,7 +91,7 @@ void ConsoleSink::Say(const std::string& text) {
 
 void ConsoleSink::Countdown(const std::string& text) {
   if (!m_bar) return;
-  std::fprintf(stderr, "\r\033[K%s", text.c_str());
+  std::fprintf(stderr, "%s%s", m_clearLine.c_str(), text.c_str());
   std::fflush(stderr);
 }
 
@@ -124,7 +160,7 @@ void ConsoleSink::Print(unsigned percent, const std::string& text, unsigned coun
 }
 
 void ConsoleSink::ClearBar() {
-  if (m_bar) std::fputs("\r\033[K", stderr);
+  if (m_bar) std::fputs(m_clearLine.c_str(), stderr);
 }
 
 }  // namespace cli

@@ -51,6 +51,7 @@ class ConsoleSink final : public firmware::UpdateSink {
   const CDeviceLink& m_link;
   bool m_json;
   bool m_bar;
+  std::string m_clearLine;  // blanks the bar's line on stderr
   std::string m_lastError;
   std::string m_printed;      // the last status line printed
   unsigned m_held = 0;        // refused packets of the run not printed yet

@@ -5,6 +5,7 @@
 
 #include "cli/command_words.h"
 #include "cli/commands.h"
+#include "cli/console_window.h"
 #include "cli/utf8_arguments.h"
 #include "velmor_version.h"
 
@@ -21,6 +22,12 @@ int main(int argc, char** argv) {
   cli::AddResponseCommands(app, context);
   cli::AddFirmwareCommands(app, context);
   cli::AddSpectrumCommands(app, context);
+  if (argc == 1 && cli::OwnsConsoleWindow()) {
+    // Started by a double-click: the help, and time to read it.
+    std::fputs(app.help().c_str(), stdout);
+    cli::WaitForKeyBeforeClosing();
+    return cli::kExitUsage;
+  }
   if (const auto unknown = cli::UnknownCommand(app, argc, argv)) {
     std::fprintf(stderr, "velmorctl: %s\n", unknown->c_str());
     return cli::kExitUsage;

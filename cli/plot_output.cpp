@@ -2,6 +2,7 @@
 
 #include <QBuffer>
 #include <QByteArray>
+#include <QFont>
 #include <QGuiApplication>
 #include <QImage>
 #include <QSize>
@@ -9,10 +10,15 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "cli/cli_context.h"
 #include "eq/plot_painter.h"
 #include "panel/dialog_units.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+#endif
 
 namespace cli {
 namespace {
@@ -32,12 +38,34 @@ void QuietHandler(QtMsgType type, const QMessageLogContext& context, const QStri
   std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
 }
 
+#if defined(_WIN32)
+// The offscreen platform on Windows reads fonts only from one folder, not the system's: the
+// "fonts" folder that ships beside the program, unless QT_QPA_FONTDIR names another. The faces
+// the plots ask for get the stand-ins fontconfig picks on Linux, so both draw the same picture.
+void UseShippedFonts() {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_FONTDIR")) {
+    wchar_t path[MAX_PATH];
+    const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    if (n > 0 && n < MAX_PATH) {
+      std::wstring folder(path, n);
+      folder.resize(folder.find_last_of(L'\\') + 1);
+      _wputenv_s(L"QT_QPA_FONTDIR", (folder + L"fonts").c_str());
+    }
+  }
+  QFont::insertSubstitution(QStringLiteral("Arial"), QStringLiteral("Liberation Sans"));
+  QFont::insertSubstitution(QStringLiteral("MS Shell Dlg"), QStringLiteral("DejaVu Sans"));
+}
+#endif
+
 // The Qt GUI a plot needs for fonts and painting. Chooses the offscreen platform unless
 // QT_QPA_PLATFORM already names one.
 class OffscreenGui {
  public:
   OffscreenGui() {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+#if defined(_WIN32)
+    UseShippedFonts();
+#endif
     qInstallMessageHandler(QuietHandler);
     m_app = std::make_unique<QGuiApplication>(m_argc, m_argv);
   }

@@ -2,14 +2,12 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
-#include <iostream>
-#include <iterator>
-#include <sstream>
 #include <vector>
 
+#include "cli/binary_stdio.h"
 #include "cli/input_file.h"
 #include "device/device_operations.h"
+#include "firmware/utf8_file.h"
 #include "settings/settings_transfer.h"
 
 namespace cli {
@@ -42,7 +40,15 @@ void WriteDeviceImage(CliContext& context, const SettingsImage& image, std::uint
   settings::SettingsTransfer transfer(context.Link(), timing, sent);
   if (!transfer.WriteImage(length)) throw Failure(kExitDevice, "writing the settings failed");
   SettingsImage check;
-  ReadDeviceImage(context, check);
+  try {
+    ReadDeviceImage(context, check);
+  } catch (const Failure& readBack) {
+    // The commit went through: saying the write failed would send the user to write again.
+    throw Failure(kExitDevice, std::string("the settings were written and committed, but ") +
+                                   readBack.what() +
+                                   " afterwards; the device may hold the change: see it with "
+                                   "`velmorctl settings get KEY...` or `velmorctl settings show`");
+  }
   const std::size_t n = MovedBytes(length);
   if (!std::equal(image.Bytes().begin(), image.Bytes().begin() + n, check.Bytes().begin())) {
     throw Failure(kExitDevice, "the device holds other bytes than were written");
@@ -55,34 +61,36 @@ std::string ReadInput(const std::string& path, std::uint64_t maxBytes, const cha
     return std::string(bytes.begin(), bytes.end());
   }
   // Standard input has no size to look at first: read one byte beyond the limit to tell.
+  BinaryStdin();
   std::string text;
   char buffer[4096];
-  while (std::cin.read(buffer, sizeof buffer) || std::cin.gcount() > 0) {
-    text.append(buffer, static_cast<std::size_t>(std::cin.gcount()));
+  for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, stdin)) > 0;) {
+    text.append(buffer, got);
     if (text.size() > maxBytes)
       throw Failure(kExitUsage, std::string("standard input holds more than ") + what + " can");
   }
+  if (std::ferror(stdin)) throw Failure(kExitUsage, "cannot read standard input");
   return text;
 }
 
 void WriteOutput(const std::string& path, const std::string& bytes) {
   if (path == "-") {
+    BinaryStdout();
     if (std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size() ||
         std::fflush(stdout) != 0)
       throw Failure(kExitUsage, "cannot write to standard output");
     return;
   }
   const std::string temporary = path + ".tmp";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (!out.flush()) {
-      std::remove(temporary.c_str());
-      throw Failure(kExitUsage, "cannot write " + temporary);
-    }
+  std::FILE* out = firmware::OpenUtf8File(temporary, "wb");
+  if (out == nullptr) throw Failure(kExitUsage, "cannot write " + temporary);
+  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+  if (std::fclose(out) != 0 || !written) {
+    firmware::RemoveUtf8File(temporary);
+    throw Failure(kExitUsage, "cannot write " + temporary);
   }
-  if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-    std::remove(temporary.c_str());
+  if (!firmware::ReplaceUtf8File(temporary, path)) {
+    firmware::RemoveUtf8File(temporary);
     throw Failure(kExitUsage, "cannot write " + path);
   }
 }

@@ -4,10 +4,12 @@
 #include <cstdlib>
 
 #ifndef _WIN32
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+
+#include "device/own_folder.h"
+#include "device/unix_socket.h"
 #endif
 
 namespace device {
@@ -17,8 +19,11 @@ namespace device {
 std::string DeviceFolder() {
   return {};
 }
-bool EnsureDeviceFolder() {
+bool EnsureDeviceFolder(std::string*) {
   return true;
+}
+std::string WhyDeviceAbsent(const std::string&) {
+  return {};
 }
 std::string DevicePath(const char* name) {
   char path[256];
@@ -39,11 +44,27 @@ std::string DeviceFolder() {
   return "/tmp/velmor-" + std::to_string(getuid());
 }
 
-bool EnsureDeviceFolder() {
-  const std::string folder = DeviceFolder();
-  if (mkdir(folder.c_str(), 0700) == 0) return true;
-  struct stat st {};
-  return errno == EEXIST && stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+bool EnsureDeviceFolder(std::string* refusal) {
+  std::string why;
+  const int fd = OpenOwnFolder(DeviceFolder(), kDeviceFolderRole, true, why);
+  if (fd >= 0) {
+    close(fd);
+    return true;
+  }
+  if (refusal != nullptr) *refusal = why;
+  return false;
+}
+
+std::string WhyDeviceAbsent(const std::string& devicePath) {
+  std::string refusal;
+  const int fd = ConnectInOwnFolder(devicePath, &refusal);
+  if (fd >= 0) {
+    close(fd);
+    return {};
+  }
+  if (!refusal.empty()) return refusal;
+  if (errno == EACCES) return "permission denied (" + devicePath + ")";
+  return {};
 }
 
 std::string DevicePath(const char* name) {

@@ -2,30 +2,17 @@
 
 #include <poll.h>
 #include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 
-DeviceChannel::Handle SocketChannel::Open(const std::string& path) {
-  sockaddr_un address{};
-  if (path.empty() || path.size() >= sizeof address.sun_path) return kInvalidHandle;
-  address.sun_family = AF_UNIX;
-  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+#include "device/unix_socket.h"
 
-  const int fd = socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
-  if (fd < 0) return kInvalidHandle;
-  int rc;
-  do {
-    rc = connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
-  } while (rc != 0 && errno == EINTR);
-  if (rc != 0) {
-    close(fd);
-    return kInvalidHandle;
-  }
-  return fd;
+DeviceChannel::Handle SocketChannel::Open(const std::string& path) {
+  const int fd = device::ConnectInOwnFolder(path);
+  return fd < 0 ? kInvalidHandle : fd;
 }
 
 bool SocketChannel::Control(Handle handle, const std::uint8_t* input, std::size_t inputSize,

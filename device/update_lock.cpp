@@ -5,10 +5,14 @@
 #else
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+
+#include "device/own_folder.h"
 #endif
 
 namespace device {
@@ -61,11 +65,30 @@ std::string UpdateLock::LockName(const std::string& devicePath) {
 
 UpdateLock::UpdateLock(const std::string& devicePath) {
   const std::string path = LockName(devicePath);
+  const std::string folder = FolderOf(path);
+  const int folderFd = OpenOwnFolder(folder, kDeviceFolderRole, false, m_refusal);
+  if (folderFd < 0) return;
   // The file stays; only the flock on it says who updates. Removing it would let a second
   // updater lock a new file while the first still holds the old one.
-  m_fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+  m_fd = openat(folderFd, path.substr(path.find_last_of('/') + 1).c_str(),
+                O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+  const int openError = errno;
+  close(folderFd);
   if (m_fd < 0) {
-    m_refusal = "cannot open the update lock " + path + ": " + std::strerror(errno);
+    m_refusal = "cannot open the update lock " + path + ": " + std::strerror(openError);
+    return;
+  }
+  // Another user's lock file would let them hold every update off, or see when one runs.
+  struct stat st {};
+  if (fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != geteuid() ||
+      (st.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+    char mode[8];
+    std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(st.st_mode & 07777));
+    m_refusal =
+        "the update lock " + path + " is not a file of yours that only you can write (uid " +
+        std::to_string(st.st_uid) + ", mode " + mode + "); remove it, or " + kDeviceFolderRole.fix;
+    close(m_fd);
+    m_fd = -1;
     return;
   }
   if (flock(m_fd, LOCK_EX | LOCK_NB) == 0) {

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QProgressBar>
+#include <cstdio>
 
 #ifdef _WIN32
 #ifndef NOMINMAX
@@ -154,8 +155,10 @@ void CPropertyVELMOR::ShowVersions() {
   ShowHardwareStatus();
   if (!m_link.IsPresent()) {
     m_bootVersion = QStringLiteral("*** VELMOR not connected! ***");
+    SayWhyAbsent();
     return;
   }
+  m_absenceSaid.clear();
   if (m_identity.ApplicationRunning()) {
     const DeviceIdentity::Firmware running = m_identity.Application();
     QString suffix;
@@ -170,6 +173,15 @@ void CPropertyVELMOR::ShowVersions() {
   if (m_identity.Boot().marker == kBootMarker) {
     m_bootVersion = QStringLiteral("Boot: ") + FirmwareLine(m_identity.Boot());
   }
+}
+
+// A device folder of someone else's or a socket we may not open looks like no device in the
+// window; stderr says which, once for each new reason.
+void CPropertyVELMOR::SayWhyAbsent() {
+  const std::string why = device::WhyDeviceAbsent(m_link.DeviceName());
+  if (why.empty() || why == m_absenceSaid) return;
+  m_absenceSaid = why;
+  std::fprintf(stderr, "velmor-panel: %s\n", why.c_str());
 }
 
 void CPropertyVELMOR::ShowHardwareStatus() {

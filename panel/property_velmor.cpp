@@ -15,6 +15,7 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <algorithm>
+#include <cstdio>
 
 #include "device/device_path.h"
 #include "eq/picture_control.h"
@@ -239,7 +240,10 @@ bool CPropertyVELMOR::OnInitDialog() {
   SelectCurve(static_cast<int>(m_image.PresetIndex()));
 
   m_statusTimer.start();
-  device::EnsureDeviceFolder();
+  if (std::string refusal; !device::EnsureDeviceFolder(&refusal)) {
+    std::fprintf(stderr, "velmor-panel: %s\n", refusal.c_str());
+    m_absenceSaid = refusal;
+  }
   m_deviceWatch.Watch(QString::fromStdString(device::DeviceFolder()));
 
   Connect();

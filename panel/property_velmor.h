@@ -119,6 +119,7 @@ class CPropertyVELMOR : public QDialog {
   bool Connect();
   void UpdateControlStates(bool enabled);
   void ShowVersions();
+  void SayWhyAbsent();
   void ShowHardwareStatus();
   void OnTimer(int id);
   void OnDeviceChange();
@@ -217,9 +218,10 @@ class CPropertyVELMOR : public QDialog {
   eq::ResponseCurve m_response;  // of m_currentCurve, with the plot's state
   QPixmap m_plotBitmap;          // the response plot, painted whole and shown by 1018
 
-  QTimer m_statusTimer;     // STATUS_TIMER, 1000 ms
-  QTimer m_voltageTimer;    // VOLTAGE_TIMER, pending motor voltage
-  QTimer m_reconnectTimer;  // one more Connect when the device object was not ready yet
+  QTimer m_statusTimer;       // STATUS_TIMER, 1000 ms
+  QTimer m_voltageTimer;      // VOLTAGE_TIMER, pending motor voltage
+  QTimer m_reconnectTimer;    // one more Connect when the device object was not ready yet
+  std::string m_absenceSaid;  // why the device is away, as last written to stderr
   panel::DeviceFolderWatch m_deviceWatch;
   panel::AsteriskSound m_sound;
 

@@ -2,12 +2,12 @@
 
 #include <poll.h>
 #include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
-#include <cstring>
+#include <cerrno>
 
-#include "sim/control_server.h"
+#include "device/unix_socket.h"
+#include "sim/control_protocol.h"
 
 namespace sim {
 
@@ -26,20 +26,21 @@ int SendControl(const std::string& path, const std::vector<std::string>& words, 
     }
     message += word + "\n";
   }
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  if (path.size() >= sizeof address.sun_path) {
-    text = "control socket path too long: " + path;
+  std::string refusal;
+  const int fd = device::ConnectInOwnFolder(path, &refusal);
+  if (fd < 0) {
+    if (!refusal.empty()) {
+      text = refusal;
+    } else if (errno == EACCES) {
+      text = "permission denied (" + path + ")";
+    } else if (errno == ENAMETOOLONG) {
+      text = "control socket path too long: " + path;
+    } else {
+      text = "no simulator is running (nothing answers at " + path + ")";
+    }
     return kControlNotRunning;
   }
-  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-  const int fd = socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
-  if (fd < 0 || connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-    if (fd >= 0) close(fd);
-    text = "no simulator is running (nothing answers at " + path + ")";
-    return kControlNotRunning;
-  }
-  std::string answer(SimControlServer::kMaxMessage, '\0');
+  std::string answer(kMaxControlMessage, '\0');
   ssize_t got = -1;
   pollfd p{fd, POLLIN, 0};
   if (send(fd, message.data(), message.size(), MSG_NOSIGNAL) ==
@@ -56,7 +57,7 @@ int SendControl(const std::string& path, const std::vector<std::string>& words, 
   const std::size_t newline = answer.find('\n');
   const std::string head = answer.substr(0, newline);
   text = newline == std::string::npos ? "" : answer.substr(newline + 1);
-  return head == "ok" ? kControlOk : kControlRejected;
+  return head == kControlAnswerOk ? kControlOk : kControlRejected;
 }
 
 }  // namespace sim

@@ -8,16 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 
-#include "device/device_path.h"
 #include "sim/unix_listener.h"
-
-namespace sim {
-
-std::string ControlPath() {
-  return device::DeviceFolder() + "/velmor-sim.control";
-}
-
-}  // namespace sim
 
 namespace {
 
@@ -93,12 +84,13 @@ void SimControlServer::Serve() {
 void SimControlServer::Answer(int fd) {
   pollfd p{fd, POLLIN, 0};
   if (poll(&p, 1, kCommandWaitMs) <= 0) return;
-  std::string message(kMaxMessage, '\0');
+  std::string message(sim::kMaxControlMessage, '\0');
   const ssize_t got = recv(fd, message.data(), message.size(), 0);
   if (got <= 0) return;
   message.resize(static_cast<std::size_t>(got));
   const sim::ControlResult result = m_handler(SplitLines(message));
-  std::string answer = (result.ok ? "ok\n" : "error\n") + result.text;
-  if (answer.size() > kMaxMessage) answer.resize(kMaxMessage);
+  std::string answer = std::string(result.ok ? sim::kControlAnswerOk : sim::kControlAnswerError) +
+                       "\n" + result.text;
+  if (answer.size() > sim::kMaxControlMessage) answer.resize(sim::kMaxControlMessage);
   send(fd, answer.data(), answer.size(), MSG_NOSIGNAL);
 }

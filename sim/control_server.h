@@ -1,7 +1,6 @@
 #pragma once
-// The control socket of a running simulator, beside the device object in the device folder:
-// SOCK_SEQPACKET, one command per connection, the command's words joined by newlines; the
-// answer is "ok\n" or "error\n" followed by the text for people.
+// The control socket of a running simulator, beside the device object in the device folder
+// (protocol in control_protocol.h).
 
 #include <functional>
 #include <string>
@@ -9,20 +8,11 @@
 #include <vector>
 
 #include "sim/control_commands.h"
-
-namespace sim {
-
-// <device folder>/velmor-sim.control
-std::string ControlPath();
-
-}  // namespace sim
+#include "sim/control_protocol.h"
 
 class SimControlServer {
  public:
   using Handler = std::function<sim::ControlResult(const std::vector<std::string>& words)>;
-
-  // Largest command or answer message, bytes.
-  static constexpr std::size_t kMaxMessage = 16384;
 
   // `handler` runs on the control thread, one command at a time.
   SimControlServer(std::string path, Handler handler);

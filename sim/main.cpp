@@ -52,9 +52,8 @@ int Serve(const std::string& stateDir, const std::string& traceTarget, SimOption
   std::signal(SIGPIPE, SIG_IGN);
 
   std::string error;
-  if (!device::EnsureDeviceFolder()) {
-    std::fprintf(stderr, "velmor-sim: cannot create the device folder %s\n",
-                 device::DeviceFolder().c_str());
+  if (!device::EnsureDeviceFolder(&error)) {
+    std::fprintf(stderr, "velmor-sim: %s\n", error.c_str());
     return kExitFailed;
   }
   SimStateFolder state(stateDir);

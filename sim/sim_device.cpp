@@ -86,6 +86,7 @@ bool SimDevice::Dispatch(const ReceivedFrame& frame, std::uint8_t* reply, std::u
     m_firmware.BeginUpdate(frame.value == 0 ? FlashModel::Region::kApplication
                                             : FlashModel::Region::kBoot);
     if (fromApplication && m_options.restartMs != 0) {
+      if (!m_restarting) ++m_absences;
       m_restarting = true;
       m_restartedAt = now;
     }
@@ -97,6 +98,7 @@ bool SimDevice::Dispatch(const ReceivedFrame& frame, std::uint8_t* reply, std::u
     // what tells a watching tool to connect again.
     if (completed && frame.command == CMD_START_APPLICATION && !m_firmware.InBootLoader() &&
         m_options.restartMs != 0) {
+      if (!m_restarting) ++m_absences;
       m_restarting = true;
       m_restartedAt = now;
     }
@@ -145,7 +147,13 @@ void SimDevice::Plug() {
 
 void SimDevice::Unplug() {
   std::lock_guard guard(m_mutex);
+  if (!m_unplugged) ++m_absences;
   m_unplugged = true;
+}
+
+std::uint64_t SimDevice::Absences() const {
+  std::lock_guard guard(m_mutex);
+  return m_absences;
 }
 
 bool SimDevice::ChangeSpeedOnDevice(std::uint16_t speed) {

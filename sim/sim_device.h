@@ -97,6 +97,9 @@ class SimDevice final : public DeviceEndpoint {
   // Observation, for tests and the control `status`.
   bool Unplugged() const;   // unplugged by control (not counting a restart)
   bool Restarting() const;  // absent for a moment after CMD_BEGIN_UPDATE
+  // Times the device went away, by unplug or restart: a watcher that looks now and then
+  // learns of an absence shorter than its period.
+  std::uint64_t Absences() const;
   bool InBootLoader() const;
   FlashModel::Region UpdateRegion() const;
   SimFirmware::EraseState EraseState() const;
@@ -138,6 +141,7 @@ class SimDevice final : public DeviceEndpoint {
   bool m_unplugged = false;
   bool m_restarting = false;
   std::uint32_t m_restartedAt = 0;  // device tick of CMD_BEGIN_UPDATE, ms
+  std::uint64_t m_absences = 0;
   std::uint64_t m_requests = 0;
   std::function<void(const SimTraceEntry&)> m_trace;
 };

@@ -3,12 +3,17 @@
 // each. Every save is atomic (temporary file, fsync, rename, fsync of the folder), so a
 // simulator killed at any moment leaves each file whole, either old or new.
 // One simulator at a time: Open takes an exclusive lock on the folder until destruction.
+//
+// Each state file starts with a 16-byte header (see state_file_header.h) so that a start
+// refuses a file that is damaged, foreign or from another format instead of serving it.
 
 #include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
 #include <vector>
+
+#include "sim/folder_files.h"
 
 class SimStateFolder {
  public:
@@ -20,19 +25,20 @@ class SimStateFolder {
   static constexpr const char* kBootJournal = "boot.journal";
 
   explicit SimStateFolder(std::string folder);
-  ~SimStateFolder();
 
   SimStateFolder(const SimStateFolder&) = delete;
   SimStateFolder& operator=(const SimStateFolder&) = delete;
 
   // Creates the folder (and its parents), takes the lock and removes temporary files a kill
-  // left behind. False with a message for people when any of that fails.
+  // left behind. False with a message for people when any of that fails, or when the folder
+  // is not the user's own.
   bool Open(std::string& error);
 
-  const std::string& Folder() const { return m_folder; }
-  std::string PathOf(const char* file) const { return m_folder + "/" + file; }
+  const std::string& Folder() const { return m_files.Folder(); }
+  std::string PathOf(const char* file) const { return Folder() + "/" + file; }
 
-  // The file's bytes when it exists and has exactly `size` bytes.
+  // The `size` bytes a state file keeps, when it holds them under a sound header (or, from
+  // before the header, exactly `size` bytes and nothing else).
   std::optional<std::vector<std::uint8_t>> Load(const char* file, std::size_t size) const;
   // False when the file could not be written; the old file then stays as it was.
   bool Save(const char* file, std::span<const std::uint8_t> bytes) const;
@@ -45,9 +51,11 @@ class SimStateFolder {
   // Removes the file; true when it is gone.
   bool Remove(const char* file) const;
 
-  // After Open: false with a message naming the file when a state file is there but short,
-  // long, empty, not a regular file or unreadable, which a start must not paper over with
-  // factory content. Missing files are fine: they are made afresh.
+  // After Open: false with a message naming the file and `velmor-sim --reset` when a state
+  // file is there but unreadable, damaged, foreign, holds settings out of their ranges, or is
+  // missing while the others are there; a start must not paper over it with factory content.
+  // No state files at all is a first start. Files from before the header are rewritten with
+  // it.
   bool Check(std::string& error) const;
   // After Open: removes every state file, so the device starts from its factory state.
   bool Reset(std::string& error) const;
@@ -57,19 +65,11 @@ class SimStateFolder {
   const std::string& LastFailure() const { return m_lastFailure; }
 
  private:
-  std::string m_folder;
-  int m_lockFd = -1;  // holds the folder's lock while open
+  bool CheckFile(const char* name, std::size_t size, std::string& error) const;
+  bool Failed(const char* file, const std::string& cause) const;
+
+  sim::FolderFiles m_files;
   // Guarded by whoever serialises the saves (the device's mutex).
   mutable unsigned m_failedSaves = 0;
   mutable std::string m_lastFailure;
 };
-
-namespace sim {
-
-// Writes `bytes` to `path` through a temporary file beside it, fsync and rename.
-bool WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes);
-
-// $XDG_STATE_HOME/velmor-sim, else $HOME/.local/state/velmor-sim, else /tmp/velmor-sim-<uid>.
-std::string DefaultStateFolder();
-
-}  // namespace sim

@@ -2,23 +2,16 @@
 
 #include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 
+#include "device/unix_socket.h"
+
 namespace sim {
 
 namespace {
-
-bool MakeAddress(const std::string& path, sockaddr_un& address) {
-  address = {};
-  address.sun_family = AF_UNIX;
-  if (path.empty() || path.size() >= sizeof address.sun_path) return false;
-  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-  return true;
-}
 
 // True when a server answers at the path.
 bool Answers(const sockaddr_un& address) {
@@ -34,7 +27,7 @@ bool Answers(const sockaddr_un& address) {
 
 int ListenAt(const std::string& path, std::string& error) {
   sockaddr_un address;
-  if (!MakeAddress(path, address)) {
+  if (!device::MakeUnixAddress(path, address)) {
     error = "socket path too long: " + path;
     return -1;
   }

@@ -157,6 +157,29 @@ TEST_F(VelmorctlSettingsTest, SetChangesNamedFieldsOnly) {
   EXPECT_EQ(Image(), expected);
 }
 
+// The commit went through, so the user must not be told the write failed and try again.
+TEST_F(VelmorctlSettingsTest, AFailedReadBackAfterTheCommitSaysTheDeviceMayHoldTheChange) {
+  std::string image = Image();
+  image[SettingsImage::kPhonoGain] = 50;
+  const std::string file = state / "changed.bin";
+  std::ofstream(file, std::ios::binary | std::ios::trunc) << image;
+  std::string output;
+  ASSERT_EQ(simtest::RunSim(deviceFolder.Path(), {"--control", "fail", "command", "READ_SETTINGS"},
+                            output),
+            0)
+      << output;
+
+  const CommandOutcome r = Run("settings load " + file);
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.err,
+            "velmorctl: the settings were written and committed, but reading the settings failed "
+            "afterwards; the device may hold the change: see it with `velmorctl settings get "
+            "KEY...` or `velmorctl settings show`\n");
+
+  ASSERT_EQ(simtest::RunSim(deviceFolder.Path(), {"--control", "reset"}, output), 0) << output;
+  EXPECT_EQ(Run("settings get gain_db").out, "gain_db=5.0\n");
+}
+
 TEST_F(VelmorctlSettingsTest, LoadRefusesFieldsOutOfRangeUnlessForced) {
   std::mt19937 random(11);
   std::string bytes(238, '\0');

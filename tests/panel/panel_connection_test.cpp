@@ -7,6 +7,14 @@
 #include <QThread>
 
 #include "firmware/tarn_thread.h"
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "device/socket_channel.h"
+#endif
+
 #include "panel/control_ids.h"
 #include "tests/panel/panel_rig.h"
 #include "tests/panel/panel_test_main.h"
@@ -159,6 +167,44 @@ class PanelConnectionTest : public QObject {
     rig.panel->OnDeviceChange();
     QCOMPARE(rig.Text(IDC_APP_VERSION), QStringLiteral("App.:V1.012, 01.02.2006"));
   }
+
+#ifndef _WIN32
+  // A device folder others can write could hold anyone's socket: the window shows no device,
+  // and stderr says why, once, however often the panel looks again.
+  void folderOthersCanWriteIsNamedOnStderr() {
+    QTemporaryDir shared;
+    QVERIFY(chmod(shared.path().toLocal8Bit().constData(), 0777) == 0);
+    const QByteArray before = qgetenv("VELMOR_DEVICE_DIR");
+    qputenv("VELMOR_DEVICE_DIR", shared.path().toLocal8Bit());
+    PanelRig rig;
+    rig.link = std::make_unique<CDeviceLink>(std::make_unique<SocketChannel>());
+    rig.link->SetDeviceName((shared.path() + "/VELMORUSBDevice0").toLocal8Bit().constData());
+
+    QTemporaryDir scratch;
+    const QByteArray capture = (scratch.path() + "/stderr").toLocal8Bit();
+    std::fflush(stderr);
+    const int saved = dup(STDERR_FILENO);
+    const int file = open(capture.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    dup2(file, STDERR_FILENO);
+    rig.Open();
+    rig.panel->OnDeviceChange();
+    std::fflush(stderr);
+    dup2(saved, STDERR_FILENO);
+    close(saved);
+    close(file);
+    qputenv("VELMOR_DEVICE_DIR", before);
+
+    QFile said(QString::fromLocal8Bit(capture));
+    QVERIFY(said.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(said.readAll());
+    QCOMPARE(text.count(QLatin1Char('\n')), 1);
+    QVERIFY2(text.startsWith("velmor-panel: the device folder " + shared.path() +
+                             " can be written by other users ("),
+             qPrintable(text));
+    QVERIFY2(text.contains("mode 0777); remove it, or set VELMOR_DEVICE_DIR"), qPrintable(text));
+    QCOMPARE(rig.Text(IDC_BOOT_VERSION), QStringLiteral("*** VELMOR not connected! ***"));
+  }
+#endif
 
   void bootLoaderOnly() {
     PanelRig rig;

@@ -10,7 +10,9 @@
 #include <thread>
 
 #include "device/device_operations.h"
+#include "settings/settings_document.h"
 #include "sim/device_defaults.h"
+#include "sim/state_file_header.h"
 #include "tests/sim/sim_process.h"
 #include "tests/sim/sim_test_support.h"
 
@@ -36,9 +38,14 @@ class SimProcessTest : public ::testing::Test {
     return simtest::RunSim(deviceFolder, words, output);
   }
 
+  // The image the settings file holds, its header checked.
   std::vector<std::uint8_t> SettingsFile() const {
     std::ifstream in(state + "/settings.bin", std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
+    const std::vector<std::uint8_t> file{std::istreambuf_iterator<char>(in), {}};
+    std::string problem;
+    const auto payload = sim::StatePayload(file, SettingsImage::kSize, problem);
+    EXPECT_TRUE(payload) << problem;
+    return payload.value_or(std::vector<std::uint8_t>{});
   }
 
   simtest::TempFolder folder;
@@ -95,13 +102,37 @@ TEST_F(SimProcessTest, SecondSimulatorOnTheSameFolderRefusesToStart) {
   EXPECT_TRUE(simtest::FileExists(socket));
 }
 
-// Commits whole images of one repeated byte, 1, 2, 3, ..., until told to stop.
-void HammerWrites(const std::string& socket, std::atomic<bool>& stop) {
+// The image bytes that no ranged field covers: any value there keeps the settings startable.
+std::vector<std::size_t> FreeBytes(const SettingsImage& base) {
+  std::vector<std::size_t> free;
+  for (std::size_t at = 0; at < sim::kImageLength; ++at) {
+    bool any = true;
+    for (std::uint8_t value : {std::uint8_t{1}, std::uint8_t{0x80}, std::uint8_t{250}}) {
+      SettingsImage image = base;
+      image.Bytes()[at] = value;
+      any = any && settings::RangeProblems(image).empty();
+    }
+    if (any) free.push_back(at);
+  }
+  return free;
+}
+
+// `base` with every free byte set to `value`.
+std::vector<std::uint8_t> Marked(const SettingsImage& base, const std::vector<std::size_t>& free,
+                                 std::uint8_t value) {
+  std::vector<std::uint8_t> image(base.Bytes().begin(), base.Bytes().end());
+  for (std::size_t at : free) image[at] = value;
+  return image;
+}
+
+// Commits whole images marked 1, 2, 3, ... in their free bytes, until told to stop.
+void HammerWrites(const std::string& socket, std::atomic<bool>& stop, const SettingsImage& base,
+                  const std::vector<std::size_t>& free) {
   auto link = simtest::MakeSocketLink(socket, 1000ms);
   for (int value = 1; !stop; value = value % 250 + 1) {
-    const std::vector<std::uint8_t> image(sim::kImageLength, static_cast<std::uint8_t>(value));
-    for (unsigned offset = 0; offset < image.size(); offset += 26) {
-      const auto n = std::min<unsigned>(26, static_cast<unsigned>(image.size()) - offset);
+    const std::vector<std::uint8_t> image = Marked(base, free, static_cast<std::uint8_t>(value));
+    for (unsigned offset = 0; offset < sim::kImageLength; offset += 26) {
+      const auto n = std::min<unsigned>(26, sim::kImageLength - offset);
       link->Request(nullptr, CMD_WRITE_SETTINGS, offset, 0, 0, n, &image[offset]);
     }
     if (!link->Request(nullptr, CMD_WRITE_SETTINGS, 0, 1, 0, 0, nullptr) && stop) return;
@@ -112,8 +143,10 @@ TEST_F(SimProcessTest, KillDuringWritesNeverLeavesATornSettingsFile) {
   const auto seed = std::random_device{}();
   SCOPED_TRACE("seed " + std::to_string(seed));
   std::mt19937 random(seed);
-  const auto factory = sim::DeviceDefaults(sim::FactorySystemData()).Bytes();
-  std::vector<std::uint8_t> before(factory.begin(), factory.end());
+  const SettingsImage factory = sim::DeviceDefaults(sim::FactorySystemData());
+  std::vector<std::uint8_t> before(factory.Bytes().begin(), factory.Bytes().end());
+  const std::vector<std::size_t> free = FreeBytes(factory);
+  ASSERT_GT(free.size(), 200u) << "too few bytes to tell a torn image apart";
 
   for (int round = 0; round < 20; ++round) {
     SCOPED_TRACE("round " + std::to_string(round));
@@ -129,7 +162,7 @@ TEST_F(SimProcessTest, KillDuringWritesNeverLeavesATornSettingsFile) {
     }
 
     std::atomic<bool> stop{false};
-    std::thread hammer(HammerWrites, socket, std::ref(stop));
+    std::thread hammer(HammerWrites, socket, std::ref(stop), std::cref(factory), std::cref(free));
     std::this_thread::sleep_for(std::chrono::milliseconds(5 + random() % 60));
     EXPECT_EQ(sim->Stop(SIGKILL), 128 + SIGKILL);
     stop = true;
@@ -138,11 +171,9 @@ TEST_F(SimProcessTest, KillDuringWritesNeverLeavesATornSettingsFile) {
     const auto after = SettingsFile();
     ASSERT_EQ(after.size(), 256u);
     const bool unchanged = after == before;
-    const bool uniform = std::all_of(after.begin(), after.begin() + sim::kImageLength,
-                                     [&](std::uint8_t b) { return b == after[0]; }) &&
-                         std::all_of(after.begin() + sim::kImageLength, after.end(),
-                                     [](std::uint8_t b) { return b == 0; });
-    EXPECT_TRUE(unchanged || (uniform && after[0] >= 1 && after[0] <= 250))
+    const std::uint8_t mark = after[free.front()];
+    const bool whole = after == Marked(factory, free, mark);
+    EXPECT_TRUE(unchanged || (whole && mark >= 1 && mark <= 250))
         << "torn settings file after a kill";
     before = after;
   }

@@ -144,6 +144,20 @@ TEST_F(SimUpdateTest, UpdateStepByStepEndsInTheNewApplication) {
   EXPECT_EQ(sim->Flash(Region::kApplication), image);
 }
 
+// A watcher that looks only now and then still learns that the device was away.
+TEST_F(SimUpdateTest, AbsencesAreCountedEvenWhenNobodyLookedDuringThem) {
+  EXPECT_EQ(sim->Absences(), 0u);
+  ASSERT_TRUE(link->BeginUpdate(0));
+  timing.SleepMs(1500);  // the restart is over before anyone asks
+  EXPECT_EQ(sim->Absences(), 1u);
+  ASSERT_TRUE(link->IsPresent());
+  EXPECT_EQ(sim->Absences(), 1u);
+  sim->Unplug();
+  sim->Unplug();
+  sim->Plug();
+  EXPECT_EQ(sim->Absences(), 2u) << "one unplug, however often it is said";
+}
+
 TEST_F(SimUpdateTest, WrongTrailerSumStaysInTheBootLoaderAcrossRestarts) {
   simtest::TempFolder folder;
   auto state = std::make_unique<SimStateFolder>(folder.Path());

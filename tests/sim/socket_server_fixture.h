@@ -11,6 +11,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "device/unix_socket.h"
 #include "sim/sim_device.h"
 #include "sim/socket_server.h"
 #include "tests/sim/sim_test_support.h"
@@ -21,9 +22,8 @@ namespace simtest {
 using Kind = ConnectionEvent::Kind;
 
 inline int Connect(const std::string& path) {
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+  sockaddr_un address;
+  if (!device::MakeUnixAddress(path, address)) return -1;
   const int fd = socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
   if (connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
     close(fd);

@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "device/device_operations.h"
+#include "device/unix_socket.h"
 #include "tests/sim/socket_server_fixture.h"
 
 namespace {
@@ -168,9 +169,8 @@ TEST_F(SocketServerTest, PathInUseStaleOrForeign) {
 
   // A socket file left by a simulator that died is replaced.
   const int stale = socket(AF_UNIX, SOCK_SEQPACKET, 0);
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+  sockaddr_un address;
+  ASSERT_TRUE(device::MakeUnixAddress(path, address));
   ASSERT_EQ(bind(stale, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
   close(stale);
   SimSocketServer third(device, path);

@@ -4,9 +4,11 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 #include "sim/device_defaults.h"
 #include "sim/sim_device.h"
+#include "sim/state_file_header.h"
 #include "sim/state_folder.h"
 #include "tests/sim/sim_test_support.h"
 #include "tests/support/recording_device.h"
@@ -53,6 +55,30 @@ TEST(SimStateFolder, UnusableFolderIsReported) {
   EXPECT_FALSE(error.empty());
 }
 
+#ifndef _WIN32
+// Whoever can write the state folder could hand the simulator a flash image of their own.
+TEST(SimStateFolder, AFolderOthersCanWriteOrALinkIsRefused) {
+  simtest::TempFolder folder;
+  const std::string shared = folder / "shared";
+  std::filesystem::create_directory(shared);
+  std::filesystem::permissions(shared, std::filesystem::perms::all);
+  const std::string link = folder / "link";
+  std::filesystem::create_directory_symlink(folder / "elsewhere", link);
+  std::filesystem::create_directory(folder / "elsewhere");
+  for (const auto& [path, problem] : {std::pair{shared, "can be written by other users"},
+                                      std::pair{link, "is a symbolic link"}}) {
+    SimStateFolder state(path);
+    std::string error;
+    EXPECT_FALSE(state.Open(error)) << path;
+    EXPECT_EQ(error.rfind("the state folder " + path + " " + problem + " (owner ", 0), 0u) << error;
+    EXPECT_NE(error.find("start velmor-sim with --state and a folder of your own"),
+              std::string::npos)
+        << error;
+    EXPECT_FALSE(simtest::FileExists(path + "/.lock")) << "nothing made in a refused folder";
+  }
+}
+#endif
+
 class SimRestartTest : public ::testing::Test {
  protected:
   std::unique_ptr<SimDevice> Start() {
@@ -87,18 +113,60 @@ TEST_F(SimRestartTest, CommittedSettingsSurviveARestart) {
   EXPECT_EQ(device->Live().gain, 30) << "the device runs its stored settings after a start";
 }
 
-TEST_F(SimRestartTest, DamagedFilesAreRefusedByNameAndResetStartsAfresh) {
+std::string ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Each kind of untrustworthy state is refused by the file's name with the way out, and the
+// folder is left as it was for the user to look at.
+TEST_F(SimRestartTest, StateThatCannotBeTrustedIsRefusedByNameAndResetStartsAfresh) {
   device = Start();
   device.reset();
-  for (const std::string& text : {std::string(), std::string("short")}) {
-    WriteText(folder / SimStateFolder::kApplicationFile, text);
+  const std::string settings = folder / SimStateFolder::kSettingsFile;
+  const std::string application = folder / SimStateFolder::kApplicationFile;
+  const std::string goodSettings = ReadBytes(settings);
+  const std::string goodApplication = ReadBytes(application);
+  ASSERT_EQ(goodSettings.size(), 16u + 256u) << "a header in front of the image";
+
+  SettingsImage outOfRange;
+  std::copy(goodSettings.begin() + 16, goodSettings.end(), outOfRange.Bytes().begin());
+  outOfRange.Bytes()[SettingsImage::kPhonoGain] = 127;  // 12.7 dB
+
+  std::string foreign = goodSettings;
+  foreign[4] = 2;  // a format this simulator does not know
+  std::string flipped = goodApplication;
+  flipped[1000] = static_cast<char>(flipped[1000] ^ 0x01);
+  const struct {
+    std::string path, bytes, says;
+  } cases[] = {
+      {application, "", application + " is not a state file of velmor-sim (0 bytes)"},
+      {application, "short", application + " is not a state file of velmor-sim (5 bytes)"},
+      {application, flipped, application + " fails its checksum"},
+      {application, goodApplication + "x", application + " holds 196609 bytes, not 196608"},
+      {settings, foreign, settings + " has format version 2; this velmor-sim reads 1"},
+      {settings,
+       std::string(reinterpret_cast<const char*>(sim::WithStateHeader(outOfRange.Bytes()).data()),
+                   16 + 256),
+       settings + " holds gain_db: 12.7 is outside -12.0..12.0"},
+  };
+  for (const auto& c : cases) {
+    WriteText(c.path, c.bytes);
     std::string error;
-    EXPECT_FALSE(state->Check(error));
-    EXPECT_EQ(error, (folder / SimStateFolder::kApplicationFile) + " holds " +
-                         std::to_string(text.size()) +
-                         " bytes, not 196608 (velmor-sim --reset starts afresh)");
+    EXPECT_FALSE(state->Check(error)) << c.says;
+    EXPECT_EQ(error, c.says + " (velmor-sim --reset starts afresh)");
+    EXPECT_EQ(ReadBytes(c.path), c.bytes) << "a refused file is left alone";
+    WriteText(settings, goodSettings);
+    WriteText(application, goodApplication);
   }
+
+  std::filesystem::remove(application);
   std::string error;
+  EXPECT_FALSE(state->Check(error)) << "a lost flash file must not come back as the factory's";
+  EXPECT_EQ(error, application +
+                       " is missing while the other state files are there (velmor-sim --reset "
+                       "starts afresh)");
+
   ASSERT_TRUE(state->Reset(error)) << error;
   EXPECT_TRUE(state->Check(error)) << error;
   device = Start();
@@ -106,6 +174,30 @@ TEST_F(SimRestartTest, DamagedFilesAreRefusedByNameAndResetStartsAfresh) {
   EXPECT_EQ(state->Load(SimStateFolder::kApplicationFile,
                         FlashModel::Size(FlashModel::Region::kApplication)),
             FlashModel::FactoryApplication());
+}
+
+// State files from before the header are taken as they are, once, and kept with it.
+TEST_F(SimRestartTest, FilesWithoutTheHeaderAreTakenAndRewritten) {
+  device = Start();
+  auto link = MakeLinkTo(*device);
+  const std::uint8_t chunk[2] = {0x5A, 0xA5};
+  ASSERT_TRUE(link->Request(nullptr, CMD_WRITE_SETTINGS, 200, 0, 0, 2, chunk));
+  ASSERT_TRUE(link->Request(nullptr, CMD_WRITE_SETTINGS, 0, 1, 0, 0, nullptr));
+  const SettingsImage written = device->StoredImage();
+  link.reset();
+  device.reset();
+  for (const char* name : {SimStateFolder::kSettingsFile, SimStateFolder::kApplicationFile,
+                           SimStateFolder::kBootFile}) {
+    WriteText(folder / name, ReadBytes(folder / name).substr(16));
+  }
+
+  std::string error;
+  ASSERT_TRUE(state->Check(error)) << error;
+  EXPECT_EQ(ReadBytes(folder / SimStateFolder::kSettingsFile).size(), 16u + 256u);
+  EXPECT_EQ(ReadBytes(folder / SimStateFolder::kBootFile).substr(0, 4), "VSIM");
+  device = Start();
+  EXPECT_EQ(device->StoredImage(), written);
+  EXPECT_FALSE(device->InBootLoader());
 }
 
 // A save fails for real when its temporary file cannot be made: a folder sits in its place.

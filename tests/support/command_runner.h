@@ -78,9 +78,11 @@ inline std::wstring WideText(const std::string& utf8) {
 }
 
 // Starts `program` with `arguments` (UTF-8, split at blanks by the program as usual) and
-// stdout and stderr in the two files; no shell. The process, or null when it did not start.
+// stdout and stderr in the two files, stdin from `in` when given; no shell. The process, or
+// null when it did not start.
 inline HANDLE StartProgram(const std::string& program, const std::string& arguments,
-                           const std::filesystem::path& out, const std::filesystem::path& err) {
+                           const std::filesystem::path& out, const std::filesystem::path& err,
+                           const std::filesystem::path& in = {}) {
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
   const auto open = [&inherit](const std::filesystem::path& path) {
     return CreateFileW(path.wstring().c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
@@ -88,10 +90,18 @@ inline HANDLE StartProgram(const std::string& program, const std::string& argume
   };
   HANDLE outFile = open(out);
   HANDLE errFile = open(err);
+  HANDLE inFile = in.empty() ? nullptr
+                             : CreateFileW(in.wstring().c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                           &inherit, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (inFile == INVALID_HANDLE_VALUE) {
+    CloseHandle(outFile);
+    CloseHandle(errFile);
+    return nullptr;
+  }
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  startup.hStdInput = inFile != nullptr ? inFile : GetStdHandle(STD_INPUT_HANDLE);
   startup.hStdOutput = outFile;
   startup.hStdError = errFile;
   std::wstring line = L"\"" + WideText(program) + L"\" " + WideText(arguments);
@@ -100,6 +110,7 @@ inline HANDLE StartProgram(const std::string& program, const std::string& argume
                                       nullptr, &startup, &process) != FALSE;
   CloseHandle(outFile);
   CloseHandle(errFile);
+  if (inFile != nullptr) CloseHandle(inFile);
   if (!started) return nullptr;
   CloseHandle(process.hThread);
   return process.hProcess;
@@ -147,21 +158,22 @@ class CommandTest : public testing::Test {
   // m_deviceFolder (an empty folder of its own unless a test names another). Windows: the
   // program starts directly with `arguments` as its command line, and reaches the device
   // through the driver.
-  CommandOutcome Run(const std::string& arguments) {
-    Start(arguments);
+  // With `input`, standard input comes from that file.
+  CommandOutcome Run(const std::string& arguments, const std::filesystem::path& input = {}) {
+    Start(arguments, input);
     return Finish();
   }
 
   // Starts velmorctl as Run does, without waiting for it; Finish waits.
-  void Start(const std::string& arguments) {
+  void Start(const std::string& arguments, const std::filesystem::path& input = {}) {
     const auto out = m_dir / "stdout";
     const auto err = m_dir / "stderr";
 #ifdef _WIN32
-    m_running = StartProgram(VELMORCTL, arguments, out, err);
+    m_running = StartProgram(VELMORCTL, arguments, out, err, input);
 #else
     const std::string command = "VELMOR_DEVICE_DIR=" + m_deviceFolder.string() + " exec " +
                                 std::string(VELMORCTL) + " " + arguments + " >" + out.string() +
-                                " 2>" + err.string();
+                                " 2>" + err.string() + (input.empty() ? "" : " <" + input.string());
     m_running = fork();
     if (m_running == 0) {
       execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));

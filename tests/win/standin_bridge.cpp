@@ -4,6 +4,7 @@
 #include "tests/win/standin_bridge.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -23,6 +24,7 @@ namespace {
 constexpr const char* kUsage =
     "stand-in: factory RESTART_MS ERASE_MS BUSY_MS   a new device in its factory state\n"
     "          trace FILE | trace off               one line per request to FILE\n"
+    "          changes                              times the device object came or went\n"
     "          wire delay MS | wire drop N          hold answers MS, or the next N until\n"
     "                                               the tool cancels them\n";
 
@@ -53,6 +55,7 @@ class Standin {
       return {true, "a new device in its factory state"};
     }
     if (w.size() == 2 && w[0] == "trace") return Trace(w[1]);
+    if (w.size() == 1 && w[0] == "changes") return Changes();
     if (!w.empty() && w[0] == "wire") return Wire(w);
     if (!w.empty() && w[0] == "help") {
       return {true, std::string(sim::ControlUsage()) + "\n" + kUsage};
@@ -109,19 +112,34 @@ class Standin {
     std::fflush(m_trace);
   }
 
-  // The device object exists exactly while the model is plugged, as the socket file does.
+  // The device object exists exactly while the model is plugged, as the socket file does. An
+  // absence that began and ended between two looks (a restart while this thread waited for
+  // the processor) still takes the object away and back, so no watcher misses it.
   void WatchPresence() {
     int shown = -1;
+    std::uint64_t absences = 0;
     for (;;) {
-      const int present = Device()->IsPlugged() ? 1 : 0;
-      if (present != shown) m_setPresent(present);
+      const auto device = Device();
+      const int present = device->IsPlugged() ? 1 : 0;
+      const std::uint64_t now = device->Absences();
+      if (shown == 1 && present == 1 && now != absences) Show(0);
+      if (present != shown || now != absences) Show(present);
       shown = present;
+      absences = now;
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
   }
 
+  void Show(int present) {
+    m_setPresent(present);
+    ++m_changes;
+  }
+
+  sim::ControlResult Changes() const { return {true, std::to_string(m_changes.load())}; }
+
   void (*m_setPresent)(int) = nullptr;
-  std::mutex m_mutex;  // guards m_device, m_delayMs, m_dropNext
+  std::atomic<std::uint64_t> m_changes{0};  // times the device object came or went
+  std::mutex m_mutex;                       // guards m_device, m_delayMs, m_dropNext
   std::shared_ptr<SimDevice> m_device;
   unsigned m_delayMs = 0;
   unsigned m_dropNext = 0;

@@ -67,13 +67,6 @@ bool Register(const std::wstring& imagePath, std::string& error) {
   return ok;
 }
 
-// The device's DosDevices name exists exactly while the stand-in's device is plugged; looking it
-// up opens nothing on the device.
-bool DeviceObjectThere() {
-  wchar_t target[512];
-  return QueryDosDeviceW(L"VELMORUSBDevice0", target, 512) != 0;
-}
-
 }  // namespace
 
 std::string WindowsPath(const std::string& unixPath) {
@@ -128,15 +121,21 @@ bool Command(const std::vector<std::string>& words, std::string& answer) {
 }
 
 void NotifyDeviceChanges(bool (*stop)(), std::chrono::milliseconds period) {
-  bool there = DeviceObjectThere();
+  // The driver counts each coming and going of the device object, so one that came and went
+  // between two looks is told all the same.
+  const auto changes = [] {
+    std::string answer;
+    return Command({"changes"}, answer) ? answer : std::string();
+  };
+  std::string seen = changes();
   while (!stop()) {
     std::this_thread::sleep_for(period);
-    const bool now = DeviceObjectThere();
-    if (now == there) continue;
-    there = now;
-    // Sent, as the system does, with a limit so that a hung window cannot stop the others.
-    SendMessageTimeoutW(HWND_BROADCAST, WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0, SMTO_ABORTIFHUNG,
-                        2000, nullptr);
+    const std::string now = changes();
+    if (now.empty() || now == seen) continue;
+    seen = now;
+    // Sent, as the system does; a window busy for a while still gets it once it looks again.
+    SendMessageTimeoutW(HWND_BROADCAST, WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0, SMTO_NORMAL,
+                        30000, nullptr);
   }
 }
 

@@ -1,7 +1,10 @@
 // velmorctl.exe under Wine through the Win32 driver channel, against the stand-in driver:
 // the same requests, frame by frame, and the same texts as against velmor-sim on Linux.
 
+#include <algorithm>
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 
 #include "device/device_link.h"
 #include "tests/support/frame_scenarios.h"
@@ -110,5 +113,81 @@ TEST_F(StandinFrames, HeldRequestIsGivenUpAndTheLinkGoesOn) {
   r = Run("identity");
   EXPECT_EQ(r.exitCode, 0) << r.err;
 }
+
+// Files as a Windows user names them, and bytes through pipes.
+class StandinFiles : public StandinFrames {
+ protected:
+  static std::filesystem::path Utf8Path(const std::string& utf8) {
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+  }
+  // A path as velmorctl's command line takes it: UTF-8, quoted for the blank.
+  static std::string Argument(const std::filesystem::path& path) {
+    const std::u8string text = path.u8string();
+    return "\"" + std::string(text.begin(), text.end()) + "\"";
+  }
+};
+
+TEST_F(StandinFiles, ExportSaveAndImportUnderNamesWithUmlauts) {
+  const auto folder = m_dir / Utf8Path("Geräte Übersicht");
+  std::filesystem::create_directories(folder);
+  const auto document = folder / "unit-4711.json";
+  const auto image = folder / Utf8Path("Einstellungen äöü.bin");
+
+  CommandOutcome r = Run("settings export " + Argument(document));
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  // Again over the file that is there now: the temporary file must replace it.
+  r = Run("settings export " + Argument(document));
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  r = Run("settings save " + Argument(image));
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    const std::u8string name = entry.path().filename().u8string();
+    names.emplace_back(name.begin(), name.end());
+  }
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"Einstellungen äöü.bin", "unit-4711.json"}));
+  EXPECT_EQ(std::filesystem::file_size(image), 238u);
+
+  r = Run("settings import " + Argument(document));
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  r = Run("settings load " + Argument(image));
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.out.find("loaded 238 bytes"), std::string::npos) << r.out;
+}
+
+TEST_F(StandinFiles, ImageThroughStandardInputAndOutputKeepsEveryByte) {
+  const auto file = m_dir / "unit.bin";
+  ASSERT_EQ(Run("settings save " + file.string()).exitCode, 0);
+  std::string bytes = ReadWholeFile(file);
+  ASSERT_EQ(bytes.size(), 238u);
+  // CR, SUB (the end of a text file) and LF in the serial number, which takes any value.
+  bytes.replace(4, 4, std::string("\x0D\x1A\x0A\x0D", 4));
+  {
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out << bytes;
+  }
+  CommandOutcome r = Run("settings load -", file);
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.out.find("loaded 238 bytes from -"), std::string::npos) << r.out;
+
+  r = Run("settings save -");
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(ReadWholeFile(m_dir / "stdout"), bytes);
+}
+
+#if VELMOR_PNG_OUTPUT
+TEST_F(StandinFiles, PngToStandardOutputIsAPng) {
+  const CommandOutcome r = Run("response 3180 318 75 0 --png -");
+  ASSERT_EQ(r.exitCode, 0) << r.err;
+  const std::string png = ReadWholeFile(m_dir / "stdout");
+  EXPECT_EQ(png.substr(0, 8), std::string("\x89PNG\r\n\x1A\n", 8));
+  EXPECT_GT(PngSize(png).first, 0);
+  // The last chunk, IEND, and its checksum end the file.
+  ASSERT_GE(png.size(), 12u);
+  EXPECT_EQ(png.substr(png.size() - 8, 4), "IEND");
+}
+#endif
 
 }  // namespace

@@ -5,11 +5,14 @@
 //   velmor-standin hold             keep the driver loaded until stdin ends
 //   velmor-standin notify           tell every window of the device coming and going, as the
 //                                   system does, until ended
+//   velmor-standin shortcut LNK     what the shortcut LNK (a Windows path) starts, a line each:
+//                                   target=, arguments=, folder=, icon=
 
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "tests/win/shortcut_info.h"
 #include "tests/win/standin_client.h"
 
 int main(int argc, char** argv) {
@@ -38,6 +41,19 @@ int main(int argc, char** argv) {
     standin::NotifyDeviceChanges([] { return false; }, std::chrono::milliseconds(20));
     return 0;
   }
-  std::fprintf(stderr, "usage: velmor-standin install SYS | control WORD... | hold | notify\n");
+  if (args.size() == 2 && args[0] == "shortcut") {
+    standin::ShortcutInfo info;
+    std::string error;
+    if (!standin::ReadShortcut(args[1], info, error)) {
+      std::fprintf(stderr, "velmor-standin: %s\n", error.c_str());
+      return 1;
+    }
+    std::printf("target=%s\narguments=%s\nfolder=%s\nicon=%s\n", info.target.c_str(),
+                info.arguments.c_str(), info.workingFolder.c_str(), info.icon.c_str());
+    return 0;
+  }
+  std::fprintf(stderr,
+               "usage: velmor-standin install SYS | control WORD... | hold | notify | "
+               "shortcut LNK\n");
   return 2;
 }
