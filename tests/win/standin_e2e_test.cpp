@@ -5,6 +5,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "device/device_link.h"
 #include "tests/support/frame_scenarios.h"
@@ -74,6 +75,21 @@ TEST_F(StandinFrames, AbsentDeviceAndFaultsReachTheTool) {
   Control({"fail", "next", "1"});
   EXPECT_EQ(Run("identity").exitCode, 1);
   EXPECT_EQ(Run("identity").exitCode, 0);
+}
+
+// Away for a moment in the middle of programming: velmorctl waits for the device object to come
+// back and runs the update again from its first step.
+TEST_F(StandinFrames, UpdateSurvivesAShortUnplug) {
+  MarkTrace();
+  Start("update");
+  ASSERT_TRUE(WaitForPrograms(200));
+  Control({"unplug"});
+  std::this_thread::sleep_for(std::chrono::seconds(1));  // the person's replug
+  Control({"plug"});
+  const CommandOutcome r = Finish();
+  EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+  EXPECT_NE(r.out.find("The device is back"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("The device runs application V1.013"), std::string::npos) << r.out;
 }
 
 // A driver that holds a request must not hold the tool: the request is given up after the
