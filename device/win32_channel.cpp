@@ -91,17 +91,23 @@ class Win32Channel final : public DeviceChannel {
     const BOOL ok = DeviceIoControl(reinterpret_cast<HANDLE>(handle), IOCTL_VELMOR_CONTROL,
                                     const_cast<std::uint8_t*>(input), static_cast<DWORD>(inputSize),
                                     output, static_cast<DWORD>(outputSize), &returned, nullptr);
+    const DWORD error = ok ? ERROR_SUCCESS : GetLastError();
     if (caller != nullptr) {
       m_watch.End();
       CloseHandle(caller);
     }
+    // A cancelled request is one the device did not answer in time, as on the socket.
+    m_failure = error == ERROR_OPERATION_ABORTED ? Failure::kNoAnswer : Failure::kUnknown;
     return ok != FALSE;
   }
+
+  Failure LastFailure() const override { return m_failure; }
 
   void Close(Handle handle) override { CloseHandle(reinterpret_cast<HANDLE>(handle)); }
 
  private:
   RequestWatch m_watch;
+  Failure m_failure = Failure::kUnknown;  // of the last Control; the link's lock guards it
 };
 
 }  // namespace

@@ -152,10 +152,14 @@ class PlotPainterTest : public QObject {
           if (IsDark(image.pixel(x, y))) return true;
       return false;
     };
-    QVERIFY(inked(QRect(kWidth - 14, kHeight - kLabelRows - 1, 14, kLabelRows)));
+    // Where the system's font makes "20k" wide enough to meet "Hz" (Windows), the unit stands
+    // just above the axis' end instead.
+    const bool hzBelow = inked(QRect(kWidth - 14, kHeight - kLabelRows - 1, 14, kLabelRows));
+    const bool hzAbove =
+        inked(QRect(kWidth - 14, frame.plotBottom - 2 - kLabelRows, 14, kLabelRows));
+    QVERIFY(hzBelow || hzAbove);
     QVERIFY(!inked(QRect(kWidth - 30, kHeight - 1, 30, 1)));
     QVERIFY(inked(QRect(6, 0, 15, 10)));
-    QVERIFY(inked(QRect(kWidth - 14, kHeight - 12, 14, 11)));
     QVERIFY(!inked(QRect(0, kHeight - 12, 5, 12)));
     for (int y = 0; y < kHeight; ++y)
       for (int x = 0; x < kWidth; ++x) QVERIFY(image.pixel(x, y) != kSentinel);

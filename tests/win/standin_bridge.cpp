@@ -24,7 +24,9 @@ namespace {
 constexpr const char* kUsage =
     "stand-in: factory RESTART_MS ERASE_MS BUSY_MS   a new device in its factory state\n"
     "          trace FILE | trace off               one line per request to FILE\n"
-    "          changes                              times the device object came or went\n";
+    "          changes                              times the device object came or went\n"
+    "          wire delay MS | wire drop N          hold answers MS, or the next N until\n"
+    "                                               the tool cancels them\n";
 
 class Standin {
  public:
@@ -54,18 +56,43 @@ class Standin {
     }
     if (w.size() == 2 && w[0] == "trace") return Trace(w[1]);
     if (w.size() == 1 && w[0] == "changes") return Changes();
+    if (!w.empty() && w[0] == "wire") return Wire(w);
     if (!w.empty() && w[0] == "help") {
       return {true, std::string(sim::ControlUsage()) + "\n" + kUsage};
     }
     return sim::ExecuteControl(w, *Device(), nullptr);
   }
 
+  long HoldMs() {
+    std::lock_guard guard(m_mutex);
+    if (m_dropNext > 0) {
+      --m_dropNext;
+      return -1;
+    }
+    return static_cast<long>(m_delayMs);
+  }
+
  private:
   void Replace(const SimOptions& options) {
     auto device = std::make_shared<SimDevice>(options);
     std::lock_guard guard(m_mutex);
+    m_delayMs = 0;
+    m_dropNext = 0;
     device->SetTrace([this](const SimTraceEntry& entry) { WriteTrace(entry); });
     m_device = std::move(device);
+  }
+
+  // The socket server's wire faults, as far as a driver can have them: an answer held back.
+  sim::ControlResult Wire(const std::vector<std::string>& w) {
+    const bool known = w.size() == 3 && (w[1] == "delay" || w[1] == "drop");
+    if (!known || w[2].empty() || w[2].size() > 6 ||
+        w[2].find_first_not_of("0123456789") != std::string::npos) {
+      return {false, "usage: wire delay MS | wire drop N"};
+    }
+    const auto n = static_cast<unsigned>(std::stoul(w[2]));
+    std::lock_guard guard(m_mutex);
+    (w[1] == "delay" ? m_delayMs : m_dropNext) = n;
+    return {true, "wire " + w[1] + " " + w[2]};
   }
 
   sim::ControlResult Trace(const std::string& target) {
@@ -112,8 +139,10 @@ class Standin {
 
   void (*m_setPresent)(int) = nullptr;
   std::atomic<std::uint64_t> m_changes{0};  // times the device object came or went
-  std::mutex m_mutex;                       // guards m_device
+  std::mutex m_mutex;                       // guards m_device, m_delayMs, m_dropNext
   std::shared_ptr<SimDevice> m_device;
+  unsigned m_delayMs = 0;
+  unsigned m_dropNext = 0;
   std::mutex m_traceMutex;  // guards m_trace
   FILE* m_trace = nullptr;
 };
@@ -156,6 +185,18 @@ extern "C" int StandinIsPlugged(void) {
 extern "C" int StandinControl(const unsigned char* frame, unsigned long size,
                               unsigned char* reply) {
   return TheStandin().Device()->Control({frame, size}, reply) ? 1 : 0;
+}
+
+extern "C" long StandinHoldMs(void) {
+  return TheStandin().HoldMs();
+}
+
+extern "C" void StandinLater(unsigned long ms, void (*run)(unsigned long token),
+                             unsigned long token) {
+  std::thread([=] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    run(token);
+  }).detach();
 }
 
 extern "C" int StandinCommand(const char* command, unsigned long size, char* answer,

@@ -21,6 +21,13 @@ int StandinIsPlugged(void);
  * Non-zero when the request completed. */
 int StandinControl(const unsigned char* frame, unsigned long size, unsigned char* reply);
 
+/* How long to hold back the answer of the request just served: 0 not at all, -1 until it is
+ * cancelled (`wire drop`), otherwise milliseconds (`wire delay`). */
+long StandinHoldMs(void);
+
+/* Calls `run(token)` once, `ms` milliseconds from now, on a thread of its own. */
+void StandinLater(unsigned long ms, void (*run)(unsigned long token), unsigned long token);
+
 /* One command of the stand-in (the simulator's control words, joined by newlines). Writes the
  * answer text, not terminated, to `answer` and its length to `answer_size`. Non-zero when the
  * command was done. */

@@ -17,6 +17,11 @@ static PDEVICE_OBJECT g_control;
 static UNICODE_STRING g_device_name;
 static UNICODE_STRING g_device_link;
 static LONG g_linked;
+/* Requests held back by a wire fault, linked through Tail.Overlay.ListEntry; each carries its
+ * token in DriverContext[0] so a late release finds only its own. */
+static KSPIN_LOCK g_held_lock;
+static LIST_ENTRY g_held;
+static ULONG_PTR g_held_token;
 
 /* Wine opens a device object even when IRP_MJ_CREATE fails, so an absent device must lose its
  * DOS name for the tool's open to fail as it does on Windows. */
@@ -45,24 +50,86 @@ static NTSTATUS WINAPI OnClose(PDEVICE_OBJECT device, PIRP irp) {
   return Complete(irp, STATUS_SUCCESS, 0);
 }
 
-/* Buffered transfer: the input and the output share the system buffer. */
-static NTSTATUS DeviceRequest(PIRP irp, ULONG in_size, ULONG out_size) {
+/* Buffered transfer: the input and the output share the system buffer. Returns the status and
+ * sets `information` to the bytes of the answer. */
+static NTSTATUS Serve(PIRP irp, ULONG in_size, ULONG out_size, ULONG_PTR* information) {
   unsigned char* buffer = irp->AssociatedIrp.SystemBuffer;
   unsigned char frame[32];
   unsigned char reply[32];
   ULONG i;
   int want_reply = out_size >= sizeof reply;
-  if (in_size < 6 || in_size > sizeof frame || buffer == NULL) {
-    return Complete(irp, STATUS_INVALID_PARAMETER, 0);
-  }
+  *information = 0;
+  if (in_size < 6 || in_size > sizeof frame || buffer == NULL) return STATUS_INVALID_PARAMETER;
   for (i = 0; i < in_size; ++i) frame[i] = buffer[i];
   for (i = 0; i < sizeof reply; ++i) reply[i] = 0;
-  if (!StandinControl(frame, in_size, want_reply ? reply : NULL)) {
-    return Complete(irp, STATUS_UNSUCCESSFUL, 0);
-  }
-  if (!want_reply) return Complete(irp, STATUS_SUCCESS, 0);
+  if (!StandinControl(frame, in_size, want_reply ? reply : NULL)) return STATUS_UNSUCCESSFUL;
+  if (!want_reply) return STATUS_SUCCESS;
   for (i = 0; i < sizeof reply; ++i) buffer[i] = reply[i];
-  return Complete(irp, STATUS_SUCCESS, sizeof reply);
+  *information = sizeof reply;
+  return STATUS_SUCCESS;
+}
+
+static PIRP TakeHeld(PIRP irp, ULONG_PTR token) {
+  PLIST_ENTRY entry;
+  PIRP found = NULL;
+  KIRQL irql;
+  KeAcquireSpinLock(&g_held_lock, &irql);
+  for (entry = g_held.Flink; entry != &g_held; entry = entry->Flink) {
+    PIRP held = CONTAINING_RECORD(entry, IRP, Tail.Overlay.ListEntry);
+    if (held == irp || (irp == NULL && (ULONG_PTR)held->Tail.Overlay.DriverContext[0] == token)) {
+      RemoveEntryList(entry);
+      found = held;
+      break;
+    }
+  }
+  KeReleaseSpinLock(&g_held_lock, irql);
+  return found;
+}
+
+/* Once cancelled, the request is this routine's to complete, whether or not a release took it
+ * off the list first. */
+static VOID WINAPI OnCancelHeld(PDEVICE_OBJECT device, PIRP irp) {
+  (void)device;
+  IoReleaseCancelSpinLock(irp->CancelIrql);
+  TakeHeld(irp, 0);
+  Complete(irp, STATUS_CANCELLED, 0);
+}
+
+/* A held request whose time is up goes out with the answer it already has, unless it is being
+ * cancelled. */
+static void ReleaseHeld(unsigned long token) {
+  PIRP irp = TakeHeld(NULL, token);
+  if (irp != NULL && IoSetCancelRoutine(irp, NULL) != NULL) IoCompleteRequest(irp, IO_NO_INCREMENT);
+}
+
+static NTSTATUS Hold(PIRP irp, long hold_ms) {
+  ULONG_PTR token;
+  KIRQL irql;
+  IoMarkIrpPending(irp);
+  KeAcquireSpinLock(&g_held_lock, &irql);
+  token = ++g_held_token;
+  irp->Tail.Overlay.DriverContext[0] = (PVOID)token;
+  InsertTailList(&g_held, &irp->Tail.Overlay.ListEntry);
+  IoSetCancelRoutine(irp, OnCancelHeld);
+  KeReleaseSpinLock(&g_held_lock, irql);
+  if (irp->Cancel && IoSetCancelRoutine(irp, NULL) != NULL) {
+    TakeHeld(irp, 0);
+    Complete(irp, STATUS_CANCELLED, 0);
+  } else if (hold_ms > 0) {
+    StandinLater((unsigned long)hold_ms, ReleaseHeld, (unsigned long)token);
+  }
+  return STATUS_PENDING;
+}
+
+/* The model answers at once, as the device would; a wire fault only holds the answer back. */
+static NTSTATUS DeviceRequest(PIRP irp, ULONG in_size, ULONG out_size) {
+  ULONG_PTR information;
+  NTSTATUS status = Serve(irp, in_size, out_size, &information);
+  long hold_ms = StandinHoldMs();
+  if (hold_ms == 0) return Complete(irp, status, information);
+  irp->IoStatus.Status = status;
+  irp->IoStatus.Information = information;
+  return Hold(irp, hold_ms);
 }
 
 static NTSTATUS CommandRequest(PIRP irp, ULONG in_size, ULONG out_size) {
@@ -102,6 +169,8 @@ static NTSTATUS DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registry_path
   UNICODE_STRING control_link;
   NTSTATUS status;
   (void)registry_path;
+  KeInitializeSpinLock(&g_held_lock);
+  InitializeListHead(&g_held);
   RtlInitUnicodeString(&g_device_name, L"\\Device\\VELMORUSBDevice0");
   RtlInitUnicodeString(&g_device_link, L"\\DosDevices\\VELMORUSBDevice0");
   RtlInitUnicodeString(&control_name, L"\\Device\\VelmorStandinControl");

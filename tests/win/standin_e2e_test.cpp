@@ -2,9 +2,12 @@
 // the same requests, frame by frame, and the same texts as against velmor-sim on Linux.
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
+#include "device/device_link.h"
 #include "tests/support/frame_scenarios.h"
 #include "tests/win/standin_client.h"
 
@@ -72,6 +75,59 @@ TEST_F(StandinFrames, AbsentDeviceAndFaultsReachTheTool) {
   Control({"fail", "next", "1"});
   EXPECT_EQ(Run("identity").exitCode, 1);
   EXPECT_EQ(Run("identity").exitCode, 0);
+}
+
+// Away for a moment in the middle of programming: velmorctl waits for the device object to come
+// back and runs the update again from its first step.
+TEST_F(StandinFrames, UpdateSurvivesAShortUnplug) {
+  MarkTrace();
+  Start("update");
+  ASSERT_TRUE(WaitForPrograms(200));
+  Control({"unplug"});
+  std::this_thread::sleep_for(std::chrono::seconds(1));  // the person's replug
+  Control({"plug"});
+  const CommandOutcome r = Finish();
+  EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+  EXPECT_NE(r.out.find("The device is back"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("The device runs application V1.013"), std::string::npos) << r.out;
+}
+
+// A driver that holds a request must not hold the tool: the request is given up after the
+// link's limit and reported as unanswered, and the next one on the same link goes through.
+TEST_F(StandinFrames, HeldRequestIsGivenUpAndTheLinkGoesOn) {
+  // Generous: the limit is 5 s; a request that is never given up ends the run's timeout.
+  constexpr auto kBound = std::chrono::seconds(30);
+  CDeviceLink link;
+  link.SetDeviceName("\\\\.\\VELMORUSBDevice0");
+  const auto readChunk = [&link] {
+    std::uint8_t bytes[4] = {};
+    return link.ReadSettingsChunk(0, sizeof bytes, bytes);
+  };
+  // The device object appears a moment after the fresh device is plugged.
+  for (int i = 0; i < 500 && !link.IsPresent(); ++i) Sleep(10);
+  ASSERT_TRUE(readChunk()) << static_cast<int>(link.Last().outcome);
+  for (const auto& fault :
+       std::vector<std::vector<std::string>>{{"wire", "drop", "1"}, {"wire", "delay", "60000"}}) {
+    SCOPED_TRACE(fault[1]);
+    Control(fault);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(readChunk());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, kBound);
+    EXPECT_EQ(link.Last().outcome, CDeviceLink::Outcome::kNoAnswer);
+    Control({"wire", "delay", "0"});
+    EXPECT_TRUE(readChunk());
+    EXPECT_EQ(link.Last().outcome, CDeviceLink::Outcome::kCompleted);
+  }
+
+  // The same through velmorctl, as a user meets it.
+  Control({"wire", "drop", "1"});
+  const auto start = std::chrono::steady_clock::now();
+  CommandOutcome r = Run("identity");
+  EXPECT_LT(std::chrono::steady_clock::now() - start, kBound);
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.err.find("did not answer"), std::string::npos) << r.err;
+  r = Run("identity");
+  EXPECT_EQ(r.exitCode, 0) << r.err;
 }
 
 // Files as a Windows user names them, and bytes through pipes.
