@@ -142,7 +142,7 @@ CPropertyVELMOR::~CPropertyVELMOR() {
   m_link.ReleaseExchangeRunner(&m_deviceThread);
 }
 
-void CPropertyVELMOR::WhenIdle(HeldCall key, std::function<void()> call) {
+void CPropertyVELMOR::WhenIdle(HeldCall key, const std::function<void()>& call) {
   if (!m_deviceThread.Hold(key, call)) call();
 }
 

@@ -192,7 +192,7 @@ class CPropertyVELMOR : public QDialog {
     kHeldClose
   };
   // Runs `call` now, or once the exchange the window waits for is over.
-  void WhenIdle(HeldCall key, std::function<void()> call);
+  void WhenIdle(HeldCall key, const std::function<void()>& call);
 
   CDeviceLink& m_link;
   Timing& m_timing;

@@ -143,7 +143,10 @@ void CollectKeys(const Document& node, const std::string& path, std::vector<std:
     std::size_t index = 0;
     for (auto it = node.begin(); it != node.end(); ++it, ++index) {
       const std::string name = node.is_object() ? it.key() : std::to_string(index);
-      CollectKeys(*it, path.empty() ? name : path + "." + name, keys);
+      std::string child = path;
+      if (!child.empty()) child += '.';
+      child += name;
+      CollectKeys(*it, child, keys);
     }
     return;
   }
@@ -303,7 +306,6 @@ std::optional<Document> ParseValue(const std::string& key, const std::string& te
   }
   switch (bound->field->kind) {
     case Kind::kName:
-      return Document(text);
     case Kind::kDate:
       return Document(text);
     case Kind::kBool:

@@ -104,7 +104,7 @@ int Serve(const std::string& stateDir, const std::string& traceTarget, SimOption
 
 }  // namespace
 
-int main(int argc, char** argv) {
+static int Run(int argc, char** argv) {
   CLI::App app{"velmor-sim: the VELMOR device simulator. Serves the device object at " +
                    device::DevicePath() + " until SIGTERM or SIGINT.",
                "velmor-sim"};
@@ -149,4 +149,14 @@ int main(int argc, char** argv) {
   }
   if (!control.empty()) return RunControl(control);
   return Serve(stateDir, traceTarget, options, reset);
+}
+
+// A failure nobody foresaw (a full memory, a folder that vanished) still ends with a message.
+int main(int argc, char** argv) {
+  try {
+    return Run(argc, argv);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "velmor-sim: %s\n", e.what());
+    return kExitFailed;
+  }
 }

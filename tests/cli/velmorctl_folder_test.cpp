@@ -74,7 +74,7 @@ class FolderOwnershipTest : public ::testing::Test {
   }
 
   std::string MakeFolder(const std::string& name, uid_t owner, mode_t mode) {
-    const std::string path = root / name;
+    std::string path = root / name;
     std::filesystem::create_directory(path);
     EXPECT_EQ(chown(path.c_str(), owner, owner), 0);
     EXPECT_EQ(chmod(path.c_str(), mode), 0);
@@ -123,7 +123,7 @@ class FolderOwnershipTest : public ::testing::Test {
                              std::vector<std::string>{"update", "--force"}}) {
       const CommandOutcome r = Velmorctl(folder, args);
       EXPECT_EQ(r.exitCode, 1) << args[0];
-      EXPECT_EQ(r.err, "velmorctl: " + refusal + fix) << args[0];
+      EXPECT_EQ(r.err, std::string("velmorctl: ").append(refusal).append(fix)) << args[0];
     }
     CommandOutcome r = Sim(folder, {"--control", "status"});
     EXPECT_EQ(r.exitCode, 1);

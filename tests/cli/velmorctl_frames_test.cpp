@@ -9,7 +9,7 @@ namespace {
 
 class VelmorctlFrames : public SimFixture<FrameRig> {
  protected:
-  void Control(const std::vector<std::string>& words) override { ControlWords(words); }
+  void ControlDevice(const std::vector<std::string>& words) override { ControlWords(words); }
   std::string TracePath() override { return TraceFile(); }
 };
 

@@ -21,7 +21,7 @@ class Receiver : public QObject {
 
  public slots:
   void OnUpdateStart() { events << "start"; }
-  void OnUpdateStatus(unsigned percent, QString text) {
+  void OnUpdateStatus(unsigned percent, const QString& text) {
     statusThread = QThread::currentThread();
     if (worker) {
       QThread::msleep(100);

@@ -77,13 +77,13 @@ struct AliveRig : PanelRig {
     device::ReadSpeedStatus(*link);  // takes the change flag away, so a poll reads no settings
     ClearFrames();
     Click(IDC_READ_SETTINGS);
-    const std::vector<std::uint8_t> commands = Commands();
+    std::vector<std::uint8_t> commands = Commands();
     ClearFrames();
     return commands;
   }
   // Polls the speed status every 10 ms; `during` sees each tick that comes while the settings
   // read is held at the device.
-  void PollWhileHeld(std::function<void(int ticks)> during) {
+  void PollWhileHeld(const std::function<void(int ticks)>& during) {
     QTimer* poll = Timer("STATUS_TIMER");
     auto ticks = std::make_shared<int>(0);
     QObject::connect(poll, &QTimer::timeout, panel.get(), [this, ticks, during] {

@@ -20,7 +20,7 @@
 // A device both systems can drive: the control words of velmor-sim, and its request trace.
 class FrameRig : public CommandTest {
  protected:
-  virtual void Control(const std::vector<std::string>& words) = 0;
+  virtual void ControlDevice(const std::vector<std::string>& words) = 0;
   // The trace file the device writes, one line per request.
   virtual std::string TracePath() = 0;
 
@@ -101,7 +101,7 @@ class FrameRig : public CommandTest {
     MarkTrace();
     Start("update");
     ASSERT_TRUE(WaitForPrograms(200));
-    Control({"unplug"});
+    ControlDevice({"unplug"});
     const CommandOutcome r = Finish();
     SetVariable("VELMORCTL_REPLUG_WAIT_MS", "");
     EXPECT_EQ(r.exitCode, 1);
@@ -145,7 +145,7 @@ class FrameRig : public CommandTest {
     std::string want;
     for (const auto& text : ReadLines(path)) want += text + "\n";
     EXPECT_EQ(got, want);
-    Control({"plug"});
+    ControlDevice({"plug"});
   }
 
  private:

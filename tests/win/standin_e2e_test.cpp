@@ -30,18 +30,18 @@ class StandinFrames : public FrameRig {
   void SetUp() override {
     CommandTest::SetUp();
     // A fresh device with the device waits of the Linux run.
-    Control({"factory", "300", "300", "50"});
-    Control({"trace", TracePath()});
+    ControlDevice({"factory", "300", "300", "50"});
+    ControlDevice({"trace", TracePath()});
   }
 
   void TearDown() override {
     // Absent again for the tests that expect no device.
-    Control({"trace", "off"});
-    Control({"unplug"});
+    ControlDevice({"trace", "off"});
+    ControlDevice({"unplug"});
     CommandTest::TearDown();
   }
 
-  void Control(const std::vector<std::string>& words) override {
+  void ControlDevice(const std::vector<std::string>& words) override {
     std::string answer;
     ASSERT_TRUE(standin::Command(words, answer)) << answer;
   }
@@ -66,13 +66,13 @@ TEST_F(StandinFrames, UnplugDuringUpdate) {
 }
 
 TEST_F(StandinFrames, AbsentDeviceAndFaultsReachTheTool) {
-  Control({"unplug"});
+  ControlDevice({"unplug"});
   CommandOutcome r = Run("identity");
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_NE(r.err.find("device not present (\\\\.\\VELMORUSBDevice0)"), std::string::npos) << r.err;
-  Control({"plug"});
+  ControlDevice({"plug"});
   EXPECT_EQ(Run("identity").exitCode, 0);
-  Control({"fail", "next", "1"});
+  ControlDevice({"fail", "next", "1"});
   EXPECT_EQ(Run("identity").exitCode, 1);
   EXPECT_EQ(Run("identity").exitCode, 0);
 }
@@ -83,9 +83,9 @@ TEST_F(StandinFrames, UpdateSurvivesAShortUnplug) {
   MarkTrace();
   Start("update");
   ASSERT_TRUE(WaitForPrograms(200));
-  Control({"unplug"});
+  ControlDevice({"unplug"});
   std::this_thread::sleep_for(std::chrono::seconds(1));  // the person's replug
-  Control({"plug"});
+  ControlDevice({"plug"});
   const CommandOutcome r = Finish();
   EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
   EXPECT_NE(r.out.find("The device is back"), std::string::npos) << r.out;
@@ -109,18 +109,18 @@ TEST_F(StandinFrames, HeldRequestIsGivenUpAndTheLinkGoesOn) {
   for (const auto& fault :
        std::vector<std::vector<std::string>>{{"wire", "drop", "1"}, {"wire", "delay", "60000"}}) {
     SCOPED_TRACE(fault[1]);
-    Control(fault);
+    ControlDevice(fault);
     const auto start = std::chrono::steady_clock::now();
     EXPECT_FALSE(readChunk());
     EXPECT_LT(std::chrono::steady_clock::now() - start, kBound);
     EXPECT_EQ(link.Last().outcome, CDeviceLink::Outcome::kNoAnswer);
-    Control({"wire", "delay", "0"});
+    ControlDevice({"wire", "delay", "0"});
     EXPECT_TRUE(readChunk());
     EXPECT_EQ(link.Last().outcome, CDeviceLink::Outcome::kCompleted);
   }
 
   // The same through velmorctl, as a user meets it.
-  Control({"wire", "drop", "1"});
+  ControlDevice({"wire", "drop", "1"});
   const auto start = std::chrono::steady_clock::now();
   CommandOutcome r = Run("identity");
   EXPECT_LT(std::chrono::steady_clock::now() - start, kBound);
