@@ -13,7 +13,7 @@ namespace {
 
 class ControlTest : public ::testing::Test {
  protected:
-  sim::ControlResult Run(std::vector<std::string> words) {
+  sim::ControlResult Run(const std::vector<std::string>& words) {
     return sim::ExecuteControl(words, device, &server);
   }
 
