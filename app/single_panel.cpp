@@ -10,11 +10,13 @@
 #endif
 #include <windows.h>
 #else
-#include <fcntl.h>
-#include <signal.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
-#include <cerrno>
+#include <QThread>
+#include <cstdio>
+
+#include "device/unix_socket.h"
 #endif
 
 namespace app {
@@ -39,19 +41,10 @@ BOOL CALLBACK FindVisibleWindow(HWND window, LPARAM data) {
   return FALSE;
 }
 
-#else
-
-// The signal handler's way into the event loop: it may only write to a pipe.
-int raisePipe[2] = {-1, -1};
-
-extern "C" void OnRaiseSignal(int) {
-  const int saved = errno;
-  const char byte = 1;
-  [[maybe_unused]] const ssize_t written = write(raisePipe[1], &byte, 1);
-  errno = saved;
-}
-
 #endif
+
+// A panel started a moment ago holds the lock before its window shows, or before it listens.
+constexpr int kRaiseTries = 50, kRaisePauseMs = 100;
 
 }  // namespace
 
@@ -68,12 +61,16 @@ QString PanelLockPath(const std::string& devicePath) {
 }
 
 SinglePanel::SinglePanel(const std::string& devicePath, QObject* parent)
-    : QObject(parent), m_lock(std::make_unique<QLockFile>(PanelLockPath(devicePath))) {
-  // Ready before the lock is taken: a later start may ask the moment it sees the lock.
-  ListenForRaise();
+    : QObject(parent),
+      m_raisePath(devicePath + ".panel.raise"),
+      m_lock(std::make_unique<QLockFile>(PanelLockPath(devicePath))) {
   // Held for the panel's whole life: only a holder that has ended makes the lock stale.
   m_lock->setStaleLockTime(0);
-  if (m_lock->tryLock(0)) return;
+  if (m_lock->tryLock(0)) {
+    // Only the lock's holder may replace the raise socket a killed panel left behind.
+    ListenForRaise();
+    return;
+  }
   if (m_lock->error() != QLockFile::LockFailedError) {
     // No place for the lock (a device folder refused, say): the panel opens and tells why.
     m_lock.reset();
@@ -88,12 +85,10 @@ SinglePanel::SinglePanel(const std::string& devicePath, QObject* parent)
 
 SinglePanel::~SinglePanel() {
 #ifndef _WIN32
-  if (m_raiseNotifier != nullptr) {
-    signal(SIGUSR1, SIG_IGN);
+  if (m_raiseListener >= 0) {
     delete m_raiseNotifier;
-    close(raisePipe[0]);
-    close(raisePipe[1]);
-    raisePipe[0] = raisePipe[1] = -1;
+    close(m_raiseListener);
+    unlink(m_raisePath.c_str());  // before the lock goes with the members
   }
 #endif
 }
@@ -107,30 +102,31 @@ QString SinglePanel::Message() const {
 
 void SinglePanel::ListenForRaise() {
 #ifndef _WIN32
-  if (raisePipe[0] >= 0 || pipe2(raisePipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
-  m_raiseNotifier = new QSocketNotifier(raisePipe[0], QSocketNotifier::Read, this);
+  std::string error;
+  m_raiseListener = device::ListenAt(m_raisePath, "another panel", error);
+  if (m_raiseListener < 0) {
+    // The panel works without it; a later start then says it could not bring this one up.
+    std::fprintf(stderr, "velmor-panel: %s\n", error.c_str());
+    return;
+  }
+  m_raiseNotifier = new QSocketNotifier(m_raiseListener, QSocketNotifier::Read, this);
   connect(m_raiseNotifier, &QSocketNotifier::activated, this, [this] {
-    char bytes[16];
-    while (read(raisePipe[0], bytes, sizeof bytes) > 0) {
+    bool asked = false;
+    for (int fd; (fd = accept4(m_raiseListener, nullptr, nullptr, SOCK_CLOEXEC)) >= 0;) {
+      close(fd);
+      asked = true;
     }
-    emit RaiseAsked();
+    if (asked) emit RaiseAsked();
   });
-  struct sigaction action {};
-  action.sa_handler = OnRaiseSignal;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESTART;
-  sigaction(SIGUSR1, &action, nullptr);
 #endif
 }
 
-bool SinglePanel::RaiseHolder(qint64 pid) {
+bool SinglePanel::RaiseHolder([[maybe_unused]] qint64 pid) const {
 #ifdef _WIN32
   // The process the user just started may hand the foreground on; the holder may not take it.
-  // A panel started a moment ago holds the lock before its window shows.
-  constexpr int kTries = 50, kPauseMs = 100;
   WindowSearch search{static_cast<DWORD>(pid), nullptr};
-  for (int i = 0; i < kTries && search.found == nullptr; ++i) {
-    if (i > 0) Sleep(kPauseMs);
+  for (int i = 0; i < kRaiseTries && search.found == nullptr; ++i) {
+    if (i > 0) Sleep(kRaisePauseMs);
     EnumWindows(FindVisibleWindow, reinterpret_cast<LPARAM>(&search));
   }
   if (search.found == nullptr) return false;
@@ -138,7 +134,15 @@ bool SinglePanel::RaiseHolder(qint64 pid) {
   SetForegroundWindow(search.found);
   return true;
 #else
-  return pid > 0 && kill(static_cast<pid_t>(pid), SIGUSR1) == 0;
+  // Being let in is the whole request: the holder raises its window on each connection.
+  for (int i = 0; i < kRaiseTries; ++i) {
+    if (i > 0) QThread::msleep(kRaisePauseMs);
+    if (const int fd = device::ConnectInOwnFolder(m_raisePath); fd >= 0) {
+      close(fd);
+      return true;
+    }
+  }
+  return false;
 #endif
 }
 

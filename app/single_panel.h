@@ -2,11 +2,11 @@
 // One panel per user and device. The panel that runs holds a lock file, which names its
 // process, for as long as it runs; a later start for the same device finds the lock held,
 // brings that panel's window to the front and ends. Both platforms decide it by the lock; only
-// the way to the front differs: Windows brings the holder's window forward itself, POSIX asks
-// the holder with SIGUSR1.
+// the way to the front differs: Windows brings the holder's window forward itself, POSIX
+// connects to the holder's raise socket, "<device path>.panel.raise".
 //
-// The lock: POSIX "<device path>.panel.lock" in the user's device folder; Windows a file in
-// the user's temporary folder named after the device path.
+// The lock: POSIX "<device path>.panel.lock" in the user's device folder, which only its user
+// can enter; Windows a file in the user's temporary folder named after the device path.
 
 #include <QLockFile>
 #include <QObject>
@@ -46,10 +46,12 @@ class SinglePanel : public QObject {
 
  private:
   void ListenForRaise();
-  bool RaiseHolder(qint64 pid);
+  bool RaiseHolder(qint64 pid) const;
 
+  std::string m_raisePath;
   std::unique_ptr<QLockFile> m_lock;
   Outcome m_outcome = Outcome::Ours;
+  int m_raiseListener = -1;
   QSocketNotifier* m_raiseNotifier = nullptr;
 };
 

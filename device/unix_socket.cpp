@@ -1,6 +1,7 @@
 #include "device/unix_socket.h"
 
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -9,6 +10,20 @@
 #include "device/own_folder.h"
 
 namespace device {
+
+namespace {
+
+// True when a server answers at the path.
+bool Answers(const sockaddr_un& address) {
+  const int fd = socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
+  if (fd < 0) return false;
+  const bool answers =
+      connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+  close(fd);
+  return answers;
+}
+
+}  // namespace
 
 bool MakeUnixAddress(const std::string& path, sockaddr_un& address) {
   address = {};
@@ -53,6 +68,38 @@ int ConnectInOwnFolder(const std::string& path, std::string* refusal) {
   if (rc != 0) {
     close(fd);
     errno = error;
+    return -1;
+  }
+  return fd;
+}
+
+int ListenAt(const std::string& path, const char* owner, std::string& error) {
+  sockaddr_un address;
+  if (!MakeUnixAddress(path, address)) {
+    error = "socket path too long: " + path;
+    return -1;
+  }
+  struct stat st {};
+  if (lstat(path.c_str(), &st) == 0) {
+    if (!S_ISSOCK(st.st_mode)) {
+      error = path + " exists and is not a socket";
+      return -1;
+    }
+    if (Answers(address)) {
+      error = std::string(owner) + " is serving " + path;
+      return -1;
+    }
+    unlink(path.c_str());
+  }
+  const int fd = socket(AF_UNIX, SOCK_SEQPACKET | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  if (fd < 0) {
+    error = std::string("socket: ") + std::strerror(errno);
+    return -1;
+  }
+  if (bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+      listen(fd, 64) != 0) {
+    error = "cannot listen at " + path + ": " + std::strerror(errno);
+    close(fd);
     return -1;
   }
   return fd;

@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 
-#include "sim/unix_listener.h"
+#include "device/unix_socket.h"
 
 namespace {
 
@@ -39,7 +39,7 @@ SimControlServer::~SimControlServer() {
 
 bool SimControlServer::Start(std::string& error) {
   if (m_thread.joinable()) return true;
-  m_listener = sim::ListenAt(m_path, error);
+  m_listener = device::ListenAt(m_path, "another simulator", error);
   if (m_listener < 0) return false;
   m_wake = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
   if (m_wake < 0) {

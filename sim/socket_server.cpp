@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "sim/unix_listener.h"
+#include "device/unix_socket.h"
 
 namespace {
 
@@ -51,7 +51,7 @@ bool SimSocketServer::Start(std::string& error) {
     return false;
   }
   if (m_endpoint.IsPlugged()) {
-    m_listener = sim::ListenAt(m_path, error);
+    m_listener = device::ListenAt(m_path, "another simulator", error);
     if (m_listener < 0) {
       close(m_wake);
       m_wake = -1;
@@ -90,7 +90,7 @@ void SimSocketServer::SyncPlugState() {
   const bool plugged = m_endpoint.IsPlugged();
   if (plugged && m_listener < 0) {
     std::string error;
-    m_listener = sim::ListenAt(m_path, error);
+    m_listener = device::ListenAt(m_path, "another simulator", error);
     if (m_listener < 0 && !m_listenFailed) {
       std::fprintf(stderr, "velmor-sim: %s\n", error.c_str());
     }

@@ -1,7 +1,9 @@
 // Starting the panel again for the same device: the running one stays the only one.
 
+#include <QFileInfo>
 #include <QLockFile>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
@@ -62,6 +64,31 @@ class SinglePanelTest : public QObject {
     }
     QCOMPARE(first.state(), QProcess::Running);
     QCOMPARE(LockHolder(m_folder.path()), first.processId());
+  }
+
+  // The later start's request reaches the holder, also past a raise socket that a killed panel
+  // left behind, and the holder takes its socket with it when it ends.
+  void aLaterStartAsksTheHolderToComeForward() {
+    const std::string device =
+        (m_folder.path() + QStringLiteral("/VELMORUSBDevice0")).toStdString();
+    const std::string raisePath = device + ".panel.raise";
+    {
+      QProcess& killed = StartPanel();
+      QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(QString::fromStdString(raisePath)), 30000);
+      killed.kill();
+      QVERIFY(killed.waitForFinished());
+    }
+    {
+      app::SinglePanel holder(device);
+      QCOMPARE(holder.Result(), app::SinglePanel::Outcome::Ours);
+      QSignalSpy raised(&holder, &app::SinglePanel::RaiseAsked);
+      for (int start = 0; start < 2; ++start) {
+        app::SinglePanel later(device);
+        QCOMPARE(later.Result(), app::SinglePanel::Outcome::HandedOver);
+        QVERIFY(raised.wait(5000));
+      }
+    }
+    QVERIFY(!QFileInfo::exists(QString::fromStdString(raisePath)));
   }
 
   // A panel that was killed leaves its lock behind; the next start takes it over.
