@@ -102,7 +102,10 @@ bool SimStateFolder::CheckFile(const char* name, std::size_t size, std::string& 
     error = path + " " + cause + kAfresh;
     return false;
   }
-  if (std::string(name) == SimStateFolder::kSettingsFile) {
+  // A file with the header was written by the simulator itself, and the device keeps a value
+  // out of range that it was sent (velmorctl settings import --force). Only a file from before
+  // the header can hold garbage that passes every other check.
+  if (old && std::string(name) == SimStateFolder::kSettingsFile) {
     if (const std::string range = SettingsOutOfRange(*payload); !range.empty()) {
       error = path + " holds " + range + kAfresh;
       return false;

@@ -52,10 +52,10 @@ class SimStateFolder {
   bool Remove(const char* file) const;
 
   // After Open: false with a message naming the file and `velmor-sim --reset` when a state
-  // file is there but unreadable, damaged, foreign, holds settings out of their ranges, or is
-  // missing while the others are there; a start must not paper over it with factory content.
-  // No state files at all is a first start. Files from before the header are rewritten with
-  // it.
+  // file is there but unreadable, damaged, foreign, or missing while the others are there; a
+  // start must not paper over it with factory content. No state files at all is a first start.
+  // Files from before the header are rewritten with it, unless they hold settings out of their
+  // ranges, which only garbage of the right size does.
   bool Check(std::string& error) const;
   // After Open: removes every state file, so the device starts from its factory state.
   bool Reset(std::string& error) const;

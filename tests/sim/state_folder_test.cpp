@@ -145,9 +145,7 @@ TEST_F(SimRestartTest, StateThatCannotBeTrustedIsRefusedByNameAndResetStartsAfre
       {application, flipped, application + " fails its checksum"},
       {application, goodApplication + "x", application + " holds 196609 bytes, not 196608"},
       {settings, foreign, settings + " has format version 2; this velmor-sim reads 1"},
-      {settings,
-       std::string(reinterpret_cast<const char*>(sim::WithStateHeader(outOfRange.Bytes()).data()),
-                   16 + 256),
+      {settings, std::string(outOfRange.Bytes().begin(), outOfRange.Bytes().end()),
        settings + " holds gain_db: 12.7 is outside -12.0..12.0"},
   };
   for (const auto& c : cases) {
@@ -174,6 +172,23 @@ TEST_F(SimRestartTest, StateThatCannotBeTrustedIsRefusedByNameAndResetStartsAfre
   EXPECT_EQ(state->Load(SimStateFolder::kApplicationFile,
                         FlashModel::Size(FlashModel::Region::kApplication)),
             FlashModel::FactoryApplication());
+}
+
+// The device keeps what it was sent, in range or not; it must start with it again.
+TEST_F(SimRestartTest, AStoredValueOutOfRangeComesBackAfterARestart) {
+  device = Start();
+  auto link = MakeLinkTo(*device);
+  const std::uint8_t gain = 127;  // 12.7 dB
+  ASSERT_TRUE(
+      link->Request(nullptr, CMD_WRITE_SETTINGS, SettingsImage::kPhonoGain, 0, 0, 1, &gain));
+  ASSERT_TRUE(link->Request(nullptr, CMD_WRITE_SETTINGS, 0, 1, 0, 0, nullptr));
+  link.reset();
+  device.reset();
+
+  std::string error;
+  EXPECT_TRUE(state->Check(error)) << error;
+  device = Start();
+  EXPECT_EQ(device->StoredImage().PhonoGain(), 127);
 }
 
 // State files from before the header are taken as they are, once, and kept with it.
